@@ -1,0 +1,7 @@
+// zarlink: start-up of the desktop program.
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  return 0;
+}
