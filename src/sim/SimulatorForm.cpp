@@ -1,0 +1,611 @@
+#include "sim/SimulatorForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "ui/MessageCatalog.h"
+#include "ui/QtText.h"
+
+namespace zar {
+
+namespace {
+
+constexpr QRgb kRed = qRgb(255, 0, 0);
+constexpr QRgb kGreen = qRgb(0, 255, 0);
+constexpr QRgb kDarkGreen = qRgb(0, 128, 0);
+constexpr QRgb kBlue = qRgb(0, 0, 255);
+constexpr QRgb kWhite = qRgb(255, 255, 255);
+
+constexpr double kPi = 3.1415926;  // the value the arrowheads are drawn with
+
+// Left, right, above, below.
+constexpr std::array<std::array<int, 2>, 4> kNeighbours{{{-1, 0}, {1, 0}, {0, -1}, {0, 1}}};
+
+// Bounds of the pixel arithmetic: far off the image, far inside int.
+constexpr double kPixelLimit = 1.0e6;
+
+QString format(const char* pattern, double a, double b, double c) {
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, pattern, a, b, c);
+  return QString::fromLatin1(buffer);
+}
+
+QString lampStyle(bool high) {
+  return QStringLiteral("QLabel { background-color: %1; color: blue; }")
+      .arg(high ? QStringLiteral("#ff0000") : QStringLiteral("#00ff00"));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- geometry
+
+int PlotGeometry::cut(double v) {
+  if (std::isnan(v)) return kOffImage;
+  return static_cast<int>(std::clamp(std::trunc(v), -kPixelLimit, kPixelLimit));
+}
+
+double PlotGeometry::spanOf(const sim::PathExtents& e) {
+  const double spanX = e.maxX - e.minX;
+  const double spanY = e.maxY - e.minY;
+  const double span = spanY >= spanX ? spanY : spanX;
+  if (!(span > 0.0) || !std::isfinite(span)) return 1.0;
+  return span;
+}
+
+void PlotGeometry::setExtents(const sim::PathExtents& e) {
+  extents = e;
+  if (!std::isfinite(extents.minX)) extents.minX = 0.0;
+  if (!std::isfinite(extents.minY)) extents.minY = 0.0;
+  const double span = spanOf(e);
+  ScaleX = (width - 10) / span;
+  ScaleY = (height - 10) / span;
+}
+
+int PlotGeometry::pixelX(double x) const {
+  const double inner = std::clamp(std::trunc((x - extents.minX) * ScaleX * XSign), -kPixelLimit, kPixelLimit);
+  return cut(inner + OriginX() + 3 * XSign);
+}
+
+int PlotGeometry::pixelY(double y) const {
+  const double inner = std::clamp(std::trunc((y - extents.minY) * ScaleY * YSign), -kPixelLimit, kPixelLimit);
+  return cut(inner + OriginY() + 3 * YSign);
+}
+
+std::array<PlotGeometry::Pixel, 2> PlotGeometry::arrowBarbs(double x0, double y0, double x1, double y1) {
+  const double a = std::atan2(x1 - x0, y1 - y0) * 180.0 / kPi;
+  std::array<Pixel, 2> barbs;
+  const double turns[2] = {210.0, 150.0};
+  for (int i = 0; i < 2; ++i) {
+    const double b = (a + turns[i]) * (1.0 / 180.0) * kPi;
+    barbs[static_cast<size_t>(i)] = {cut(x1 + 5 * std::sin(b)), cut(y1 + 5 * std::cos(b))};
+  }
+  return barbs;
+}
+
+// ---------------------------------------------------------------- image
+
+SimPathImage::SimPathImage(QWidget* parent)
+    : QWidget(parent), image_(PlotGeometry::kImageWidth, PlotGeometry::kImageHeight, QImage::Format_RGB32) {
+  setFixedSize(image_.size());
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  clear();
+}
+
+void SimPathImage::clear() {
+  image_.fill(kWhite);
+  update();
+}
+
+QRgb SimPathImage::pixelAt(int x, int y) const {
+  if (!image_.valid(x, y)) return kWhite;
+  return image_.pixel(x, y) | 0xff000000u;
+}
+
+void SimPathImage::setPixelAt(int x, int y, QRgb colour) {
+  if (!image_.valid(x, y)) return;
+  image_.setPixel(x, y, colour);
+  update(x, y, 1, 1);
+}
+
+void SimPathImage::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawImage(0, 0, image_);
+}
+
+// ---------------------------------------------------------------- window
+
+TSimulatorForm::TSimulatorForm(const MessageCatalog& catalog, sim::BlockList& list,
+                               const std::vector<std::string>& programLines, QWidget* parent)
+    : QDialog(parent), catalog_(catalog) {
+  setObjectName(QStringLiteral("SimulatorForm"));
+  buildControls();
+  fillProgram(programLines);
+  setCaptions();
+
+  interpreter_ = std::make_unique<sim::Interpreter>(list, *this);
+  interpreter_->setClock([] {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+  });
+
+  geometry_ = PlotGeometry(PathImage->image().width(), PathImage->image().height());
+  geometry_.XSign = 1;
+  geometry_.YSign = -1;
+  savedColours_.fill(kWhite);
+  ZLevel = FSpinEdit1->value();
+  ShowXYCoord();
+  controlsChanged(interpreter_->Controls);
+  Timer1->start();
+}
+
+TSimulatorForm::~TSimulatorForm() {
+  RunTimer->stop();
+  Timer1->stop();
+}
+
+void TSimulatorForm::buildControls() {
+  setFixedSize(634, 484);
+  setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+
+  QFont font(QStringLiteral("Tahoma"), 8, QFont::Bold);
+  setFont(font);
+  QPalette blue = palette();
+  for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    blue.setColor(role, QColor(kBlue));
+  setPalette(blue);
+
+  auto named = [](QWidget* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+  };
+  auto button = [&](const char* name, int x, int y, int w, int h) {
+    auto* b = new QPushButton(this);
+    named(b, name);
+    b->setGeometry(x, y, w, h);
+    b->setAutoDefault(false);  // Enter must never press a button
+    return b;
+  };
+
+  // Plotting area in a lowered frame at the top left.
+  Panel1 = new QFrame(this);
+  named(Panel1, "Panel1");
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel1->setLineWidth(2);
+  Panel1->setGeometry(4, 4, PlotGeometry::kImageWidth + 4, PlotGeometry::kImageHeight + 4);
+  PathImage = new SimPathImage(Panel1);
+  named(PathImage, "PathImage");
+  PathImage->move(2, 2);
+
+  // Coordinates and extent under the image.
+  const int underY = Panel1->geometry().bottom() + 3;
+  auto panel = [&](const char* name, int x, int w) {
+    auto* p = new QLabel(this);
+    named(p, name);
+    p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    p->setAlignment(Qt::AlignCenter);
+    p->setGeometry(x, underY, w, 20);
+    QFont small = font;
+    small.setPointSize(7);
+    p->setFont(small);
+    return p;
+  };
+  Panel2 = panel("Panel2", 4, 190);
+  QPalette red = Panel2->palette();
+  red.setColor(QPalette::WindowText, QColor(kRed));
+  Panel2->setPalette(red);
+  Panel3 = panel("Panel3", 196, Panel1->geometry().right() - 195);
+
+  // Line numbers and the program below them.
+  const int memoY = underY + 23;
+  const int memoH = height() - memoY - 4;
+  Memo1 = new QPlainTextEdit(this);
+  named(Memo1, "Memo1");
+  Memo1->setGeometry(4, memoY, 73, memoH);
+  Memo1->setReadOnly(true);
+  Memo1->setEnabled(false);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QTextOption right = Memo1->document()->defaultTextOption();
+  right.setAlignment(Qt::AlignRight);
+  Memo1->document()->setDefaultTextOption(right);
+
+  ProgramMemo = new QPlainTextEdit(this);
+  named(ProgramMemo, "ProgramMemo");
+  ProgramMemo->setGeometry(77, memoY, Panel1->geometry().right() - 76, memoH);
+  ProgramMemo->setReadOnly(true);
+  ProgramMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  ProgramMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // A read-only editor keeps its selection visible without the focus, so the
+  // highlighted line stays marked while the buttons are used.
+  QPalette selection = ProgramMemo->palette();
+  selection.setColor(QPalette::Inactive, QPalette::Highlight, selection.color(QPalette::Active, QPalette::Highlight));
+  selection.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     selection.color(QPalette::Active, QPalette::HighlightedText));
+  ProgramMemo->setPalette(selection);
+
+  // Right column.
+  const int rx = Panel1->geometry().right() + 6;
+  const int rw = width() - rx - 4;
+  const int half = (rw - 4) / 2;
+
+  OutPanel = new QFrame(this);
+  named(OutPanel, "OutPanel");
+  OutPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  OutPanel->setGeometry(rx, 4, rw, 3 * 24 + 8 + 17 + 8);
+  QFont lampFont = font;
+  lampFont.setPointSize(6);
+  for (int i = 0; i < 32; ++i) {
+    auto* lamp = new QLabel(OutPanel);
+    char name[8];
+    std::snprintf(name, sizeof name, "O%02d", i + 1);
+    lamp->setObjectName(QString::fromLatin1(name));
+    lamp->setText(QString::asprintf("%02d", i + 1));
+    lamp->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    lamp->setLineWidth(1);
+    lamp->setAlignment(Qt::AlignCenter);
+    lamp->setFont(lampFont);
+    lamp->setGeometry((i % 8) * 24 + 8, (i / 8) * 24 + 8, 17, 17);
+    Lamps[static_cast<size_t>(i)] = lamp;
+  }
+  lampsReset();
+  OutPanel->hide();
+
+  int y = OutPanel->geometry().bottom() + 6;
+  OutCheck = new QCheckBox(this);
+  named(OutCheck, "OutCheck");
+  OutCheck->setGeometry(rx, y, half, 20);
+  InCheck = new QCheckBox(this);
+  named(InCheck, "InCheck");
+  InCheck->setGeometry(rx + half + 4, y, half, 20);
+  y += 22;
+  XDIRCheck = new QCheckBox(this);
+  named(XDIRCheck, "XDIRCheck");
+  XDIRCheck->setGeometry(rx, y, half, 20);
+  YDIRCheck = new QCheckBox(this);
+  named(YDIRCheck, "YDIRCheck");
+  YDIRCheck->setGeometry(rx + half + 4, y, half, 20);
+  y += 24;
+
+  auto radioGroup = [&](const char* name, int x, std::array<QRadioButton*, 2>& items) {
+    auto* group = new QGroupBox(this);
+    named(group, name);
+    group->setGeometry(x, y, half, 58);
+    for (int i = 0; i < 2; ++i) {
+      auto* item = new QRadioButton(group);
+      item->setObjectName(QString::fromLatin1(name) + QString::number(i));
+      item->setGeometry(6, 8 + i * 22, half - 10, 20);
+      items[static_cast<size_t>(i)] = item;
+    }
+    return group;
+  };
+  StepSel = radioGroup("StepSel", rx, StepSelItems);
+  StepSelItems[1]->setChecked(true);
+  SetUnit = radioGroup("SetUnit", rx + half + 4, SetUnitItems);
+  SetUnitItems[0]->setChecked(true);
+  y += 62;
+
+  Panel4 = new QFrame(this);
+  named(Panel4, "Panel4");
+  Panel4->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel4->setGeometry(rx, y, rw, 30);
+  auto* panel4Caption = new QLabel(Panel4);
+  panel4Caption->setObjectName(QStringLiteral("Panel4Caption"));
+  panel4Caption->setGeometry(4, 4, half - 4, 22);
+  ResolutionSel = new QComboBox(Panel4);
+  named(ResolutionSel, "ResolutionSel");
+  ResolutionSel->setGeometry(half + 4, 4, rw - half - 8, 22);
+  y += 36;
+
+  Label1 = new QLabel(this);
+  named(Label1, "Label1");
+  Label1->setGeometry(rx, y, half, 24);
+  FSpinEdit1 = new QDoubleSpinBox(this);
+  named(FSpinEdit1, "FSpinEdit1");
+  FSpinEdit1->setGeometry(rx + half + 4, y, half, 24);
+  FSpinEdit1->setRange(-99999.999, 99999.999);
+  FSpinEdit1->setDecimals(3);
+  FSpinEdit1->setSingleStep(1.0);
+  FSpinEdit1->setValue(0.0);
+  FSpinEdit1->installEventFilter(this);
+  y += 32;
+
+  StartBtn = button("StartBtn", rx, y, half, 28);
+  PauseBtn = button("PauseBtn", rx + half + 4, y, half, 28);
+  y += 32;
+  StopBtn = button("StopBtn", rx, y, half, 28);
+  ClsBtn = button("ClsBtn", rx + half + 4, y, half, 28);
+  y += 32;
+  S_InBtn = button("S_InBtn", rx, y, half, 28);
+  S_InBtn->hide();
+  Button2 = button("Button2", rx, y, half, 28);
+  Button2->hide();
+  CloseBtn = button("CloseBtn", rx + half + 4, height() - 4 - 28, half, 28);
+  StopBtn->setEnabled(false);
+  PauseBtn->setEnabled(false);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(10);
+  RunTimer = new QTimer(this);
+  RunTimer->setObjectName(QStringLiteral("RunTimer"));
+  RunTimer->setInterval(10);
+
+  connect(StartBtn, &QPushButton::clicked, this, [this] { StartBtnClick(); });
+  connect(StopBtn, &QPushButton::clicked, this, [this] { StopBtnClick(); });
+  connect(PauseBtn, &QPushButton::clicked, this, [this] { PauseBtnClick(); });
+  connect(S_InBtn, &QPushButton::clicked, this, [this] { S_InBtnClick(); });
+  connect(ClsBtn, &QPushButton::clicked, this, [this] { ClsBtnClick(); });
+  connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
+  connect(XDIRCheck, &QCheckBox::clicked, this, [this] { XDIRCheckClick(); });
+  connect(YDIRCheck, &QCheckBox::clicked, this, [this] { YDIRCheckClick(); });
+  connect(OutCheck, &QCheckBox::clicked, this, [this] { OutCheckClick(); });
+  for (auto* item : SetUnitItems) connect(item, &QRadioButton::clicked, this, [this] { SetUnitClick(); });
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  connect(RunTimer, &QTimer::timeout, this, [this] { RunTimerTimer(); });
+}
+
+void TSimulatorForm::setCaptions() {
+  auto text = [this](int id) { return catalogText(catalog_, id); };
+  setWindowTitle(text(27));
+  StartBtn->setText(text(96));
+  StopBtn->setText(text(97));
+  PauseBtn->setText(text(98));
+  StepSelItems[0]->setText(text(186));
+  StepSelItems[1]->setText(text(187));
+  OutCheck->setText(text(189));
+  InCheck->setText(text(190));
+  S_InBtn->setText(text(190));
+  Panel4->findChild<QLabel*>(QStringLiteral("Panel4Caption"))->setText(text(192));
+  ClsBtn->setText(text(193));
+  XDIRCheck->setText(text(194));
+  YDIRCheck->setText(text(195));
+  SetUnitItems[0]->setText(text(196));
+  SetUnitItems[1]->setText(text(197));
+  Label1->setText(text(234));
+  CloseBtn->setText(text(74));
+  SetUnitClick();
+}
+
+void TSimulatorForm::fillProgram(const std::vector<std::string>& programLines) {
+  QStringList numbers;
+  QStringList lines;
+  numbers.reserve(static_cast<qsizetype>(programLines.size()));
+  lines.reserve(static_cast<qsizetype>(programLines.size()));
+  const int language = catalog_.language();
+  for (size_t i = 0; i < programLines.size(); ++i) {
+    numbers << QString::asprintf("N%04d", static_cast<int>(i + 1));  // N0001, N0002, ...
+    lines << qtext(programLines[i], language);
+  }
+  Memo1->setPlainText(numbers.join(QLatin1Char('\n')));
+  ProgramMemo->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+// ---------------------------------------------------------------- run control
+
+void TSimulatorForm::StartBtnClick() {
+  if (interpreter_->RunState == sim::rsIdle) ZLevel = FSpinEdit1->value();
+  interpreter_->StartBtnClick();
+}
+
+void TSimulatorForm::StopBtnClick() { interpreter_->StopBtnClick(); }
+void TSimulatorForm::PauseBtnClick() { interpreter_->PauseBtnClick(); }
+void TSimulatorForm::S_InBtnClick() { interpreter_->S_InBtnClick(); }
+void TSimulatorForm::RunTimerTimer() { interpreter_->RunTimerTimer(); }
+
+void TSimulatorForm::Timer1Timer() {
+  QScrollBar* numbers = Memo1->verticalScrollBar();
+  const int delta = ProgramMemo->verticalScrollBar()->value() - numbers->value();
+  if (delta != 0) numbers->setValue(numbers->value() + delta);
+}
+
+void TSimulatorForm::XDIRCheckClick() {
+  geometry_.XSign = XDIRCheck->isChecked() ? -1 : 1;
+  ShowXYCoord();
+}
+
+void TSimulatorForm::YDIRCheckClick() {
+  geometry_.YSign = YDIRCheck->isChecked() ? 1 : -1;
+  ShowXYCoord();
+}
+
+void TSimulatorForm::SetUnitClick() {
+  const int unit = setUnitIndex();
+  ResolutionSel->clear();
+  for (int i = 0; i < sim::kResolutionCount; ++i)
+    ResolutionSel->addItem(QString::fromLatin1(sim::ResolutionText(unit, i)));
+  ResolutionSel->setPlaceholderText(catalogText(catalog_, 192));
+  ResolutionSel->setCurrentIndex(-1);
+}
+
+void TSimulatorForm::OutCheckClick() { OutPanel->setVisible(OutCheck->isChecked()); }
+
+void TSimulatorForm::CloseBtnClick() { close(); }
+
+void TSimulatorForm::stopRun() {
+  RunTimer->stop();
+  if (interpreter_) interpreter_->Close();
+}
+
+void TSimulatorForm::closeEvent(QCloseEvent* event) {
+  stopRun();
+  QDialog::closeEvent(event);
+}
+
+void TSimulatorForm::done(int result) {
+  // Escape and the system menu end here as well as CLOSE.
+  stopRun();
+  QDialog::done(result);
+}
+
+void TSimulatorForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (centred_) return;
+  centred_ = true;
+  if (QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+bool TSimulatorForm::eventFilter(QObject* watched, QEvent* event) {
+  // Enter in the Z level box does nothing (it would otherwise end the dialog).
+  if (watched == FSpinEdit1 && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+int TSimulatorForm::stepSelIndex() const { return StepSelItems[0]->isChecked() ? 0 : 1; }
+int TSimulatorForm::setUnitIndex() const { return SetUnitItems[1]->isChecked() ? 1 : 0; }
+
+QLabel* TSimulatorForm::lamp(int number) const {
+  if (number < 1 || number > 32) return nullptr;
+  return Lamps[static_cast<size_t>(number - 1)];
+}
+
+bool TSimulatorForm::lampIsHigh(int number) const {
+  return number >= 1 && number <= 32 && lampHigh_[static_cast<size_t>(number - 1)];
+}
+
+void TSimulatorForm::setLamp(int number, bool high) {
+  QLabel* l = lamp(number);
+  if (!l) return;  // only lamps 1..32 exist
+  lampHigh_[static_cast<size_t>(number - 1)] = high;
+  l->setStyleSheet(lampStyle(high));
+}
+
+// ---------------------------------------------------------------- interpreter sink
+
+sim::SimulatorSettings TSimulatorForm::settings() const {
+  sim::SimulatorSettings s;
+  s.continuous = stepSelIndex() == 1;
+  s.unit = setUnitIndex();
+  s.resolution = ResolutionSel->currentIndex();
+  s.inputCheck = InCheck->isChecked();
+  s.outputCheck = OutCheck->isChecked();
+  return s;
+}
+
+void TSimulatorForm::extentsFound(const sim::PathExtents& e) {
+  char buffer[256];
+  std::snprintf(buffer, sizeof buffer, "(X%.3f,Y%.3f) , (X%.3f,Y%.3f)", e.minX, e.minY, e.maxX, e.maxY);
+  Panel3->setText(QString::fromLatin1(buffer));
+  geometry_.setExtents(e);
+}
+
+void TSimulatorForm::plot(const sim::ToolPoint& point, sim::Motion motion) {
+  PutPixel(point.X, point.Y, point.Z, motion == sim::Motion::Idle);
+}
+
+void TSimulatorForm::highlightLine(int lineIndex) { DisplayCommandLine(lineIndex); }
+
+void TSimulatorForm::lampChanged(int number, bool high) { setLamp(number, high); }
+
+void TSimulatorForm::lampsReset() {
+  for (int n = 1; n <= 32; ++n) setLamp(n, false);
+}
+
+void TSimulatorForm::controlsChanged(const sim::RunControls& c) {
+  StartBtn->setEnabled(c.startEnabled);
+  StopBtn->setEnabled(c.stopEnabled);
+  PauseBtn->setEnabled(c.pauseEnabled);
+  S_InBtn->setVisible(c.inputWait);
+  if (c.runTimer) {
+    if (!RunTimer->isActive()) RunTimer->start();
+  } else {
+    RunTimer->stop();
+  }
+}
+
+// ---------------------------------------------------------------- drawing
+
+void TSimulatorForm::DrawArrowLine(QImage& image, double x0, double y0, double x1, double y1,
+                                   Qt::PenStyle style, QColor colour, bool arrow) {
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setPen(QPen(colour, 1, style));
+  const QPoint end(PlotGeometry::cut(x1), PlotGeometry::cut(y1));
+  painter.drawLine(QPoint(PlotGeometry::cut(x0), PlotGeometry::cut(y0)), end);
+  if (!arrow) return;
+  for (const auto& barb : PlotGeometry::arrowBarbs(x0, y0, x1, y1)) painter.drawLine(end, QPoint(barb.x, barb.y));
+}
+
+void TSimulatorForm::ShowXYCoord() {
+  PathImage->clear();
+  // Whatever lay under the tool cross is gone with the picture.
+  savedColours_.fill(kWhite);
+  const double ox = geometry_.OriginX();
+  const double oy = geometry_.OriginY();
+  DrawArrowLine(PathImage->image(), ox, oy, ox + geometry_.AxisLength * geometry_.XSign, oy, Qt::SolidLine,
+                QColor(kBlue), true);
+  DrawArrowLine(PathImage->image(), ox, oy, ox, oy + geometry_.AxisLength * geometry_.YSign, Qt::SolidLine,
+                QColor(kBlue), true);
+  PathImage->update();
+}
+
+void TSimulatorForm::PutPixel(double x, double y, double z, bool idle) {
+  SimPathImage& img = *PathImage;
+  auto neighbour = [this](size_t i) {
+    return PlotGeometry::Pixel{plotPoint_.x + kNeighbours[i][0], plotPoint_.y + kNeighbours[i][1]};
+  };
+  if (!plotStarted_) {
+    plotStarted_ = true;
+    plotPoint_ = {geometry_.homeX(), geometry_.homeY()};
+  }
+  if (idle) {
+    // Take the cross off where the last run left it, then start from home.
+    for (size_t i = 0; i < 4; ++i) img.setPixelAt(neighbour(i).x, neighbour(i).y, savedColours_[i]);
+    plotPoint_ = {geometry_.homeX(), geometry_.homeY()};
+    for (size_t i = 0; i < 4; ++i) savedColours_[i] = img.pixelAt(neighbour(i).x, neighbour(i).y);
+  }
+  if (z == ZLevel) img.setPixelAt(plotPoint_.x, plotPoint_.y, kRed);
+  for (size_t i = 0; i < 4; ++i) img.setPixelAt(neighbour(i).x, neighbour(i).y, savedColours_[i]);
+
+  plotPoint_ = {geometry_.pixelX(x), geometry_.pixelY(y)};
+  for (size_t i = 0; i < 4; ++i) savedColours_[i] = img.pixelAt(neighbour(i).x, neighbour(i).y);
+  if (idle) return;
+  for (size_t i = 0; i < 4; ++i) img.setPixelAt(neighbour(i).x, neighbour(i).y, kDarkGreen);
+  Panel2->setText(format("X%.3f Y%.3f Z%.3f", x, y, z));
+}
+
+void TSimulatorForm::DisplayCommandLine(int lineIndex) {
+  QTextDocument* doc = ProgramMemo->document();
+  if (lineIndex < 0 || lineIndex >= doc->blockCount()) return;
+  const QTextBlock block = doc->findBlockByNumber(lineIndex);
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  ProgramMemo->setTextCursor(cursor);
+  ProgramMemo->verticalScrollBar()->setValue(lineIndex / 5 * 5);
+  ProgramMemo->setFocus();
+}
+
+// ---------------------------------------------------------------- simulator button
+
+bool runSimulator(QWidget*, const std::vector<std::string>&, const MessageCatalog&, MessageLog&,
+                  const std::string&) {
+  return false;  // wired to the converter below once it exists
+}
+
+}  // namespace zar
