@@ -1,9 +1,261 @@
+// zarctl plc compile|decompile|check: the PLC page's compiler and decompiler
+// on files, for scripts. Results and files are those of the window; errors
+// also name the source line.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
 #include "cli/Commands.h"
+#include "plc/PlcCompiler.h"
+#include "plc/PlcDecompiler.h"
+#include "ui/Encoding.h"
+#include "ui/MessageCatalog.h"
+#include "ui/MessageLog.h"
 
 namespace zar::cli {
 
-void addPlcCommands(CLI::App& app) { (void)app; }
+namespace {
+
+constexpr int kExitIo = 1;
+constexpr int kMsgEditorEmpty = 161;
+constexpr size_t kMaxShownLine = 200;
+
+// The PLC page as a command sees it: messages are kept for the command to
+// print; decompiled lines go straight to a stream, so any size of image
+// decompiles in bounded memory.
+class PlcPageOperator : public Operator {
+ public:
+  explicit PlcPageOperator(std::ostream* editorOut = nullptr, const char* lineEnd = "\n")
+      : editorOut_(editorOut), lineEnd_(lineEnd) {}
+
+  std::vector<std::string> messages;
+
+  Page currentPage() const override { return Page::Plc; }
+  void appendMessage(Page, std::string_view line) override { messages.emplace_back(line); }
+  int showCatalogDialog(std::string_view, DialogType, const std::vector<ButtonKind>& buttons,
+                        int) override {
+    return buttons.empty() ? mrNone : dialogResultOf(buttons.front());
+  }
+  void beep() override {}
+  void processEvents() override {}
+  std::vector<std::string> editorLines(Page) const override { return {}; }
+  void setEditorLines(Page, const std::vector<std::string>&) override {}
+  void appendEditorLine(Page, std::string_view line) override {
+    if (editorOut_) *editorOut_ << line << lineEnd_;
+  }
+
+ private:
+  std::ostream* editorOut_;
+  const char* lineEnd_;
+};
+
+struct CommonOptions {
+  int language = -1;  // -1: from Customer.ini, English without it
+};
+
+int languageOf(const CommonOptions& o) {
+  if (o.language >= 0) return o.language > 1 ? 1 : o.language;
+  if (std::filesystem::exists(kCustomerIniName)) return loadCustomerIni(".").language;
+  return 1;
+}
+
+[[noreturn]] void fail(int code) { throw CLI::RuntimeError(code); }
+
+void printMessages(std::ostream& out, const std::vector<std::string>& messages, int language) {
+  for (const std::string& m : messages) out << toUtf8(m, language) << '\n';
+}
+
+// A source line made safe for a terminal: control bytes escaped, long lines cut.
+std::string shownLine(const std::string& line) {
+  std::string out;
+  for (size_t i = 0; i < line.size() && i < kMaxShownLine; ++i) {
+    const unsigned char c = static_cast<unsigned char>(line[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (line.size() > kMaxShownLine) out += "...";
+  return out;
+}
+
+// Physical lines of a text file (LF or CR LF ends), any length.
+std::vector<std::string> readSourceLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::cerr << path << ": " << std::strerror(errno) << '\n';
+    fail(kExitIo);
+  }
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    line.clear();
+  }
+  if (in.bad()) {
+    std::cerr << path << ": read error\n";
+    fail(kExitIo);
+  }
+  return lines;
+}
+
+bool samePath(const std::string& a, const std::string& b) {
+  std::error_code ec1, ec2;
+  const auto pa = std::filesystem::weakly_canonical(a, ec1);
+  const auto pb = std::filesystem::weakly_canonical(b, ec2);
+  return !ec1 && !ec2 && pa == pb;
+}
+
+// compile and check: the window's compile step on a source file.
+void runCompile(const std::string& source, const std::string& image, bool writeImage,
+                const CommonOptions& common) {
+  const int language = languageOf(common);
+  MessageCatalog catalog;
+  catalog.load(".", language);
+  PlcPageOperator page;
+  MessageLog log(catalog, page);
+
+  const std::vector<std::string> lines = readSourceLines(source);
+  std::string imagePath;
+  if (writeImage) {
+    imagePath = image.empty() ? plc::PlcImageFileName(source) : image;
+    if (samePath(imagePath, source)) {
+      std::cerr << imagePath << ": the image would overwrite its own source\n";
+      fail(kExitIo);
+    }
+  }
+
+  const plc::PlcCompileResult r =
+      plc::CompilePlcProgram(lines, plc::PlcWorkspace::process(), imagePath, log);
+  switch (r.mode) {
+    case plc::PlcEditorMode::Empty:
+      std::cerr << toUtf8(catalog.text(kMsgEditorEmpty), language) << '\n'
+                << source << ": no lines\n";
+      fail(kMsgEditorEmpty);
+    case plc::PlcEditorMode::Image:
+      std::cout << source << ": already a PLC image (hexadecimal text); nothing to compile\n";
+      return;
+    case plc::PlcEditorMode::Source:
+      break;
+  }
+  if (r.status != plc::psOk) {
+    printMessages(std::cerr, page.messages, language);
+    std::cerr << "line " << r.line << ": " << shownLine(lines[static_cast<size_t>(r.line - 1)])
+              << '\n';
+    fail(plc::messageOf(r.status));
+  }
+  printMessages(std::cout, page.messages, language);
+  if (writeImage && !r.imageWritten) {
+    std::cerr << imagePath << ": cannot write the image file\n";
+    fail(kExitIo);
+  }
+  std::cout << (writeImage ? imagePath : source) << ": " << r.instructions << " instructions, "
+            << plc::kImageHeaderBytes + r.instructions * plc::kImageInstructionBytes
+            << " image bytes\n";
+}
+
+void runDecompile(const std::string& image, const std::string& output, const CommonOptions& common) {
+  const int language = languageOf(common);
+  MessageCatalog catalog;
+  catalog.load(".", language);
+
+  // The source is written beside its final name and put in place at the end,
+  // so an unreadable image leaves an existing file untouched.
+  std::ofstream file;
+  const std::string partial = output + ".part~";
+  if (!output.empty()) {
+    if (samePath(output, image)) {
+      std::cerr << output << ": the source would overwrite its own image\n";
+      fail(kExitIo);
+    }
+    file.open(partial, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      std::cerr << partial << ": " << std::strerror(errno) << '\n';
+      fail(kExitIo);
+    }
+  }
+  // Files get the program's CR LF line ends; the terminal gets plain LF.
+  PlcPageOperator page(output.empty() ? &std::cout : &file, output.empty() ? "\n" : "\r\n");
+  MessageLog log(catalog, page);
+
+  const plc::PlcDecompileResult r = plc::DecompilePlcImage(image, plc::PlcWorkspace::process(), log);
+  std::cout.flush();
+  if (file.is_open()) {
+    file.close();
+    std::error_code ec;
+    if (!file) {
+      std::filesystem::remove(partial, ec);
+      std::cerr << output << ": write error\n";
+      fail(kExitIo);
+    }
+    // Lines decoded before a failure are kept, as the editor keeps them.
+    if (r.ok() || r.lines > 0) {
+      std::filesystem::rename(partial, output, ec);
+      if (ec) {
+        std::filesystem::remove(partial, ec);
+        std::cerr << output << ": cannot write\n";
+        fail(kExitIo);
+      }
+    } else {
+      std::filesystem::remove(partial, ec);
+    }
+  }
+  if (!r.ok()) {
+    printMessages(std::cerr, page.messages, language);
+    if (r.message == 172) std::cerr << image << ": cannot open\n";
+    fail(r.message);
+  }
+  printMessages(output.empty() ? std::cerr : std::cout, page.messages, language);
+}
+
+}  // namespace
+
+void addPlcCommands(CLI::App& app) {
+  auto* plc = app.add_subcommand("plc", "PLC programs: compile source to an image, decompile an image");
+  plc->require_subcommand(1);
+  plc->footer(
+      "Exit codes: 0 success; 1 file error; otherwise the catalog message number of the\n"
+      "failure (161 empty source, 202-207 and 230 compile errors, 172-174, 208 and 231\n"
+      "image errors). Messages come from the catalog in the working directory.");
+
+  auto common = std::make_shared<CommonOptions>();
+  auto addLanguage = [&](CLI::App* sub) {
+    sub->add_option("--language", common->language,
+                    "catalog language: 0 Chinese, 1 English (default: Customer.ini, else English)")
+        ->check(CLI::Range(0, 2));
+  };
+
+  auto source = std::make_shared<std::string>();
+  auto image = std::make_shared<std::string>();
+  auto output = std::make_shared<std::string>();
+
+  auto* compile = plc->add_subcommand("compile", "compile PLC source into an image file (.mcn)");
+  compile->add_option("SRC", *source, "PLC source file")->required();
+  compile->add_option("-o,--output", *output, "image file (default: SRC with the extension .mcn)");
+  addLanguage(compile);
+  compile->callback([=] { runCompile(*source, *output, true, *common); });
+
+  auto* check = plc->add_subcommand("check", "check PLC source without writing an image");
+  check->add_option("SRC", *source, "PLC source file")->required();
+  addLanguage(check);
+  check->callback([=] { runCompile(*source, {}, false, *common); });
+
+  auto* decompile = plc->add_subcommand("decompile", "decompile an image file into PLC source");
+  decompile->add_option("IMAGE", *image, "PLC image file (hexadecimal text)")->required();
+  decompile->add_option("-o,--output", *output, "source file (default: standard output)");
+  addLanguage(decompile);
+  decompile->callback([=] { runDecompile(*image, *output, *common); });
+}
 
 }  // namespace zar::cli
