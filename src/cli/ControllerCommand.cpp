@@ -1,9 +1,121 @@
+// zarctl controller: a virtual controller on a pseudo-terminal, in the
+// foreground until SIGINT or SIGTERM. The first line of standard output is
+// the device to connect to.
+#include <signal.h>
+
 #include <CLI/CLI.hpp>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "controller/VirtualController.h"
 
 namespace zar::cli {
 
-void addControllerCommand(CLI::App& app) { (void)app; }
+namespace {
+
+struct ControllerOptions {
+  std::string type;
+  int model = 102;
+  std::string version = "K";
+  std::string stateFile;
+  int baud = 0;
+  bool samples = false;
+  bool trace = false;
+  bool reloading = false;
+  std::vector<std::string> faults;
+};
+
+[[noreturn]] void failWith(const std::string& message, int code = 2) {
+  std::cerr << "zarctl controller: " << message << "\n";
+  throw CLI::RuntimeError(code);
+}
+
+void runController(const ControllerOptions& o) {
+  using namespace zar::controller;
+  ControllerConfig config;
+  if (!isKnownModel(o.model)) failWith("unknown model " + std::to_string(o.model));
+  config.model = o.model;
+  config.type = *typeOfModel(o.model);
+  if (!o.type.empty()) {
+    const auto type = parseControllerType(o.type);
+    if (!type) failWith("unknown controller type '" + o.type + "' (X02 or X00/X01)");
+    config.type = *type;
+  }
+  const auto version = parseFirmwareVersion(o.version);
+  if (!version) failWith("unknown version '" + o.version + "' (SD, K or M)");
+  config.version = *version;
+  if (o.baud < 0) failWith("the pacing baud rate cannot be negative");
+  config.paceBaud = o.baud;
+  config.stateFile = o.stateFile;
+  config.samples = o.samples;
+  config.sqrReloading = o.reloading;
+  for (const auto& text : o.faults) {
+    std::string error;
+    const auto fault = parseFault(text, &error);
+    if (!fault) failWith(error);
+    config.faults.push_back(*fault);
+  }
+  if (o.trace)
+    config.monitor = [](const TrafficEntry& e) { std::cerr << e.describe() << std::endl; };
+
+  // Block the stop signals before the controller's thread exists, so that
+  // only this thread takes them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  VirtualController controller(std::move(config));
+  std::string error;
+  if (!controller.start(&error)) failWith(error, 1);
+  std::cout << controller.devicePath() << std::endl;
+
+  const timespec tick{0, 200 * 1000 * 1000};
+  for (;;) {
+    if (sigtimedwait(&stopSignals, nullptr, &tick) > 0) break;
+    if (controller.hungUp()) {
+      std::cerr << "zarctl controller: hung up the line as asked; stopping\n";
+      break;
+    }
+  }
+  controller.stop();
+  if (!o.stateFile.empty() && !controller.saveNow(&error)) failWith(error, 1);
+}
+
+}  // namespace
+
+void addControllerCommand(CLI::App& app) {
+  auto options = std::make_shared<ControllerOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "controller",
+      "Run a virtual ZAR controller on a pseudo-terminal until interrupted; prints the "
+      "device to connect to on the first line");
+  cmd->add_option("--model", options->model, "Controller model: 102, 202, 302, 101, 200, 300")
+      ->capture_default_str();
+  cmd->add_option("--type", options->type,
+                  "Controller type X02 or X00/X01 (default: the model's type)");
+  cmd->add_option("--version", options->version, "Firmware version: SD, K or M")
+      ->capture_default_str();
+  cmd->add_option("--state", options->stateFile,
+                  "State file in which slots, parameters and the PLC image persist");
+  cmd->add_option("--baud", options->baud,
+                  "Pace the line at this baud rate, 10 bits per byte (0: no pacing)")
+      ->capture_default_str();
+  cmd->add_flag("--samples", options->samples,
+                "Put the sample programs into empty slots 1-4 and a sample PLC image");
+  cmd->add_option("--fault", options->faults,
+                  "Inject a fault: STEP[:N]:KIND[=ARG][*TIMES], KIND one of none, nak, garbage, "
+                  "short, delay=MS, hangup, reply=BYTES (e.g. store.line:3:nak)")
+      ->take_all();
+  cmd->add_flag("--sqr-reloading", options->reloading,
+                "Answer a PLC read first with a short reloading reply");
+  cmd->add_flag("--trace", options->trace, "Print every frame and reply on standard error");
+  cmd->callback([options] { runController(*options); });
+}
 
 }  // namespace zar::cli
