@@ -1,7 +1,155 @@
 // zarlink: start-up of the desktop program.
+//
+// The program works in the current directory: "Init.Ini", "Customer.ini",
+// the message catalogs and the parameter data files are found there, and
+// "Init.Ini" is written back there at close.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <thread>
+
+#include "app/AboutForm.h"
+#include "app/MainForm.h"
+#include "app/QtScreenshots.h"
+#include "app/Settings.h"
+#include "ui/MessageCatalog.h"
+
+namespace {
+
+struct StartOptions {
+  QString screenshotDir;  // --screenshot DIR: render the windows to PNG and exit
+  int language = -1;      // --language 0|1: overrides "Customer.ini" for this run
+  bool help = false;
+  QString error;          // set when the command line cannot be used
+  QString helpText;
+};
+
+// Everything the command line can say. Parsed before the application object
+// exists, because some options decide how Qt itself is started.
+StartOptions parseOptions(int argc, char** argv) {
+  QStringList args;
+  for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "zarlink: NC programs, parameters and PLC programs between this computer and a ZAR-series NC "
+      "controller on a serial line. Runs in the current directory, which holds its settings and data files."));
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+  const QCommandLineOption screenshot(
+      QStringLiteral("screenshot"),
+      QStringLiteral("Render every window offscreen to PNG files in DIR, then exit."), QStringLiteral("DIR"));
+  const QCommandLineOption language(
+      QStringLiteral("language"),
+      QStringLiteral("Language for this run: 0 Traditional Chinese, 1 English (default: from Customer.ini)."),
+      QStringLiteral("0|1"));
+  parser.addOption(help);
+  parser.addOption(screenshot);
+  parser.addOption(language);
+
+  StartOptions options;
+  options.helpText = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("zarlink"));
+  if (!parser.parse(args)) {
+    options.error = parser.errorText();
+    return options;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    options.error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
+    return options;
+  }
+  options.help = parser.isSet(help);
+  if (parser.isSet(screenshot)) options.screenshotDir = parser.value(screenshot);
+  if (parser.isSet(language)) {
+    const QString value = parser.value(language);
+    if (value == QStringLiteral("0") || value == QStringLiteral("1")) {
+      options.language = value.toInt();
+    } else {
+      options.error = QStringLiteral("--language takes 0 (Chinese) or 1 (English), not '%1'").arg(value);
+    }
+  }
+  return options;
+}
+
+bool hasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  QElapsedTimer startClock;
+  startClock.start();
+
+  const StartOptions options = parseOptions(argc, argv);
+  if (!options.error.isEmpty()) {
+    std::fprintf(stderr, "zarlink: %s\n%s", qPrintable(options.error), qPrintable(options.helpText));
+    return 2;
+  }
+  if (options.help) {
+    std::printf("%s", qPrintable(options.helpText));
+    return 0;
+  }
+  // Screenshots need no screen.
+  if (!options.screenshotDir.isEmpty() && !std::getenv("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  if (!hasDisplay()) {
+    std::fprintf(stderr, "zarlink: no display found: set DISPLAY or run with QT_QPA_PLATFORM=offscreen\n");
+    return 1;
+  }
+
+  // 1. The application object.
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("zarlink"));
+  QApplication::setApplicationVersion(zar::productVersion());
+
+  zar::MainFormOptions formOptions;
+  std::error_code ec;
+  formOptions.workingDirectory = std::filesystem::current_path(ec).string();
+  formOptions.languageOverride = options.language;
+
+  if (!options.screenshotDir.isEmpty()) return zar::takeScreenshots(options.screenshotDir, formOptions);
+
+  // 2. The about window as splash screen, in the language of "Customer.ini",
+  //    for its splash time; no events are handled while it stands.
+  const zar::CustomerSettings customer = zar::loadCustomerIni(formOptions.workingDirectory);
+  const int language = options.language >= 0 ? options.language : customer.language;
+  std::unique_ptr<zar::TAboutForm> splash;
+  zar::MessageCatalog splashCatalog;
+  if (customer.splashTime > 0) {
+    splashCatalog.load(formOptions.workingDirectory, language);
+    splash = std::make_unique<zar::TAboutForm>(language, splashCatalog, true);
+    splash->show();
+    splash->repaint();
+    QCoreApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(customer.splashTime));
+  }
+
+  // 3.-4. The main window.
+  zar::TMainForm form(formOptions);
+  if (const char* timing = std::getenv("ZARLINK_STARTUP_TIME"); timing && *timing) {
+    const bool quit = std::string_view(timing) == "quit";
+    form.setFirstPaintCallback([&startClock, quit] {
+      std::fprintf(stderr, "zarlink: main window shown after %lld ms\n",
+                   static_cast<long long>(startClock.elapsed()));
+      if (quit) QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    });
+  }
+  // 5. Away with the splash.
+  splash.reset();
+
+  // 6. The event loop, until the main window closes.
+  form.show();
+  return app.exec();
 }

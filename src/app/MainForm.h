@@ -1,0 +1,299 @@
+#pragma once
+// The main window: three pages (NC program, parameters, PLC), the settings
+// record, the message catalog and the message log. It is the `Operator` the
+// core dialogues talk to: message lines go into the current page's message
+// area, dialogs are the catalog dialogs, editor lines are the page editors'.
+
+#include <QGroupBox>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Settings.h"
+#include "ui/DialogCaptions.h"
+#include "ui/MessageCatalog.h"
+#include "ui/MessageLog.h"
+#include "ui/Operator.h"
+
+class QButtonGroup;
+class QComboBox;
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+
+namespace zar {
+
+// A captioned group of radio buttons with an item index (-1 none checked).
+class TRadioGroup : public QGroupBox {
+  Q_OBJECT
+ public:
+  TRadioGroup(const QStringList& items, QWidget* parent = nullptr);
+  int itemIndex() const;
+  void setItemIndex(int index);
+  QRadioButton* item(int index) const;
+  int count() const;
+
+ signals:
+  void itemIndexChanged(int index);
+
+ private:
+  QButtonGroup* group_;
+};
+
+struct MainFormOptions {
+  std::string workingDirectory;  // where "Init.Ini" lives; "" = the current directory
+  int languageOverride = -1;     // 0 or 1 replaces the language of "Customer.ini" for the run
+};
+
+class TMainForm : public QWidget, public Operator {
+  Q_OBJECT
+ public:
+  static constexpr int kClientWidth = 788;
+  static constexpr int kClientHeight = 562;
+
+  explicit TMainForm(const MainFormOptions& options = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // ---- Operator
+  Page currentPage() const override;
+  void appendMessage(Page page, std::string_view line) override;
+  int showCatalogDialog(std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons,
+                        int focus) override;
+  void beep() override;
+  void processEvents() override;
+  std::vector<std::string> editorLines(Page page) const override;
+  void setEditorLines(Page page, const std::vector<std::string>& lines) override;
+  void appendEditorLine(Page page, std::string_view line) override;
+
+  // ---- Catalog and message log
+  std::string GetMessageText(int id) const { return catalog_.text(id); }
+  void AddMessage(int id, std::string_view extra = {}) { log_.add(id, extra); }
+  // Refreshes the dialog button captions (messages 71-81) and selects kinds
+  // first..first+count-1 for the next catalog dialog.
+  void SetDialogButtonCaptions(int first, int count) { dialogCaptions_.SetDialogButtonCaptions(first, count); }
+  const DialogCaptions& dialogCaptions() const { return dialogCaptions_; }
+
+  // ---- State
+  Settings& settings() { return settings_; }
+  const Settings& settings() const { return settings_; }
+  const MessageCatalog& catalog() const { return catalog_; }
+  MessageLog& messageLog() { return log_; }
+  int language() const { return settings_.language; }
+  const std::string& workingDirectory() const { return workingDirectory_; }
+  const std::string& initIniPath() const { return initIniPath_; }
+  // Remembered file name of a page ("TMP" at start-up).
+  std::string& lastFileName(Page page);
+  // The PLC page's current file path; "Tmp.mcn" each time the page is entered.
+  std::string& plcFilePath() { return plcFilePath_; }
+  bool delayBoxShown() const { return delayBoxShown_; }
+  int beepCount() const { return beeps_; }
+  // Converts between the core's 8-bit texts and the widgets' Unicode.
+  QString toQt(std::string_view eightBit) const;
+  std::string fromQt(const QString& text) const;
+
+  int ModelIndex = 0;    // 0..5: 102, 202, 302, 101, 200, 300
+  int VersionIndex = 1;  // 0..2: SD, K, M
+
+  // Replaces the catalog dialog (tests, screenshots): gets what the dialog
+  // would show and returns the dialog result.
+  using DialogAnswerer =
+      std::function<int(std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons, int focus)>;
+  void setDialogAnswerer(DialogAnswerer answerer) { answerer_ = std::move(answerer); }
+
+  // Names the device behind COM n for the port box (tooltip and the label
+  // under it); an empty text says nothing is known.
+  using PortDescriber = std::function<std::string(int comNumber)>;
+  void setPortDescriber(PortDescriber describer);
+
+  // Called once, when the window has been painted for the first time.
+  void setFirstPaintCallback(std::function<void()> callback) { firstPaint_ = std::move(callback); }
+
+  // Parameter tables of the parameter page: loaded once; the check list is
+  // rebuilt for a model (and the current version and language).
+  void LoadAddressTables();
+  void SetParameterList(int model);
+
+  // ---- Controls. Program page.
+  QTabWidget* PageControl = nullptr;
+  QWidget* ProgramSheet = nullptr;
+  QLabel* Label1 = nullptr;          // editor caption
+  QLabel* FileNameLabel = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;   // line-number gutter
+  QPlainTextEdit* ProgramMemo = nullptr;
+  QLabel* Label2 = nullptr;          // message area caption
+  QPlainTextEdit* MsgMemo = nullptr;
+  QLabel* Label3 = nullptr;          // slot number caption
+  QSpinBox* ProgNoEdit = nullptr;
+  QLabel* Label4 = nullptr;          // program name caption
+  QLineEdit* ProgNameEdit = nullptr;
+  QLineEdit* TmpProgNameEdit = nullptr;
+  TRadioGroup* TypeSel = nullptr;
+  QLabel* Label11 = nullptr;         // port caption
+  QComboBox* COM_Select = nullptr;
+  QLabel* ComDeviceLabel = nullptr;  // the device behind the chosen COM entry
+  QPushButton* TransBtn = nullptr;
+  QPushButton* RcvBtn = nullptr;
+  QPushButton* DelProgBtn = nullptr;
+  QPushButton* ReadFileBtn = nullptr;
+  QPushButton* WriteFileBtn = nullptr;
+  QPushButton* SimulatorBtn = nullptr;
+  QPushButton* AutoDetectBtn = nullptr;
+  QPushButton* MultipleBtn = nullptr;
+  QPushButton* ClrMsgBtn = nullptr;
+  QPushButton* CloseBtn = nullptr;
+  QPushButton* VersionBtn = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  // Parameter page.
+  QWidget* ParameterSheet = nullptr;
+  QLabel* ParFileNameLabel = nullptr;
+  QLabel* Label7 = nullptr;          // editor caption
+  QPlainTextEdit* ParameterMemo = nullptr;
+  QPushButton* ReadParBtn = nullptr;
+  QPushButton* WriteParBtn = nullptr;
+  QLabel* Label6 = nullptr;          // message area caption
+  QPlainTextEdit* ParMsgMemo = nullptr;
+  QPushButton* ClrMsgBtn2 = nullptr;
+  QGroupBox* ModelGroup = nullptr;
+  QRadioButton* ZAR102RadioButton = nullptr;
+  QRadioButton* ZAR202RadioButton = nullptr;
+  QRadioButton* ZAR302RadioButton = nullptr;
+  QRadioButton* ZAR101RadioButton = nullptr;
+  QRadioButton* ZAR200RadioButton = nullptr;
+  QRadioButton* ZAR300RadioButton = nullptr;
+  QLabel* Label10 = nullptr;         // version caption
+  QFrame* VersionPanel = nullptr;
+  QRadioButton* VerSDRadioBtn = nullptr;
+  QRadioButton* VerKRadioBtn = nullptr;
+  QRadioButton* VerMRadioBtn = nullptr;
+  QLabel* Label5 = nullptr;          // check list caption
+  QListWidget* ParaCheckListBox = nullptr;
+  QPushButton* SelAllBtn = nullptr;
+  QPushButton* CancelSelBtn = nullptr;
+  QPushButton* ParTrnBtn = nullptr;
+  QPushButton* ParRcvBtn = nullptr;
+  QPushButton* CloseBtn2 = nullptr;
+  // PLC page.
+  QWidget* PLMSheet = nullptr;
+  QLabel* Label8 = nullptr;          // editor caption
+  QLabel* PLMFileNameLabel = nullptr;
+  QPlainTextEdit* Memo2 = nullptr;   // line-number gutter
+  QPlainTextEdit* PLMMemo = nullptr;
+  QLabel* Label9 = nullptr;          // message area caption
+  QPlainTextEdit* PLMMsgMemo = nullptr;
+  QPlainTextEdit* TmpMemo = nullptr; // received records, never shown
+  QLabel* Progress = nullptr;
+  QPushButton* ReadPLMBtn = nullptr;
+  QPushButton* WritePLMBtn = nullptr;
+  QPushButton* PLMTrnBtn = nullptr;
+  QPushButton* PLMRcvBtn = nullptr;
+  QPushButton* ClrMsgBtn3 = nullptr;
+  QSpinBox* TransDelayValue = nullptr;
+  QPushButton* CloseBtn3 = nullptr;
+
+  QTimer* Timer1 = nullptr;
+
+ public slots:
+  void FormCreate();
+  void PageControlChange(int index);
+  void ProgramSheetMouseDown(Qt::KeyboardModifiers modifiers);
+  void PLMSheetMouseDown(Qt::KeyboardModifiers modifiers);
+  void Timer1Timer();
+  void ClrMsgBtnClick();
+  void ClrMsgBtn2Click();
+  void ClrMsgBtn3Click();
+  void CloseBtnClick();
+  void VersionBtnClick();
+  void SpeedButton1Click();
+  void TransDelayValueChange(int value);
+  // Model and version selectors act when a button receives the focus.
+  void ZAR102RadioButtonEnter();
+  void ZAR202RadioButtonEnter();
+  void ZAR302RadioButtonEnter();
+  void ZAR101RadioButtonEnter();
+  void ZAR200RadioButtonEnter();
+  void ZAR300RadioButtonEnter();
+  void VerSDRadioBtnEnter();
+  void VerKRadioBtnEnter();
+  void VerMRadioBtnEnter();
+  void SelAllBtnClick();
+  void CancelSelBtnClick();
+  // Transfers and files of the pages.
+  void TransBtnClick();
+  void RcvBtnClick();
+  void DelProgBtnClick();
+  void ReadFileBtnClick();
+  void WriteFileBtnClick();
+  void SimulatorBtnClick();
+  void AutoDetectBtnClick();
+  void MultipleBtnClick();
+  void ReadParBtnClick();
+  void WriteParBtnClick();
+  void ParTrnBtnClick();
+  void ParRcvBtnClick();
+  void ReadPLMBtnClick();
+  void WritePLMBtnClick();
+  void PLMTrnBtnClick();
+  void PLMRcvBtnClick();
+
+ public:
+  // Key handlers; true when the key was consumed.
+  bool ProgramMemoKeyPress(QObject* editor, QKeyEvent* event);
+  bool COM_SelectKeyPress(QKeyEvent* event);
+  bool TransDelayValueKeyPress(QKeyEvent* event);
+
+  // Name of the manual opened by the manual button, in the working directory.
+  static constexpr const char* kManualFileName = "zarlink-manual.pdf";
+  // Text shown when no viewer could open the manual.
+  static constexpr const char* kManualFailureText = "Can't found Acrobat Reader(AcroRd32.exe)!!";
+  // Opens a document with the desktop's viewer; replaceable for tests.
+  std::function<bool(const QString& path)> openDocument;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;  // FormClose
+  void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildProgramSheet();
+  void buildParameterSheet();
+  void buildPlcSheet();
+  void setCaptions();
+  void fillGutters();
+  void fillPortBox();
+  void updatePortDevice();
+  void closeCommPort();
+  void FormClose();
+  QPlainTextEdit* messageArea(Page page) const;
+  QPlainTextEdit* editor(Page page) const;
+  void followGutter(QPlainTextEdit* editor, QPlainTextEdit* gutter);
+
+  Settings settings_;
+  MessageCatalog catalog_;
+  MessageLog log_;
+  std::string workingDirectory_;
+  std::string initIniPath_;
+  std::array<std::string, 3> lastFileNames_{"TMP", "TMP", "TMP"};
+  std::string plcFilePath_ = "Tmp.mcn";
+  Page page_ = Page::Program;
+  bool delayBoxShown_ = false;
+  int beeps_ = 0;
+  DialogCaptions dialogCaptions_;
+  DialogAnswerer answerer_;
+  PortDescriber describePort_;
+  std::function<void()> firstPaint_;
+};
+
+}  // namespace zar
