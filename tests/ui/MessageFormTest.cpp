@@ -2,13 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
-#include <functional>
 
+#include "support/ModalDriver.h"
 #include "ui/MessageForm.h"
 #include "ui/QtText.h"
 
@@ -17,19 +15,8 @@ namespace {
 
 using K = ButtonKind;
 
-// Runs `action` on the modal dialog once it is shown.
-void whenModalShown(std::function<void(QWidget*)> action) {
-  QTimer::singleShot(0, [action] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_NE(modal, nullptr);
-    action(modal);
-  });
-}
-
-void pressKey(QWidget* w, int key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QApplication::sendEvent(w, &press);
-}
+using test::pressKey;
+using test::whenModalShown;
 
 MessageCatalog shippedCatalog(int language) {
   MessageCatalog catalog;
