@@ -182,6 +182,12 @@ void SvgPlot::plot(const ToolPoint& point, Motion motion) {
     line_.push_back(pen_);
     widen(pen_);
   }
+  if (line_.size() >= 2) {
+    // A step straight on from the last one extends it.
+    const Pixel a = line_[line_.size() - 2], b = line_.back();
+    const long long dx1 = b.x - a.x, dy1 = b.y - a.y, dx2 = p.x - b.x, dy2 = p.y - b.y;
+    if (dx1 * dy2 == dy1 * dx2 && dx1 * dx2 + dy1 * dy2 > 0) line_.pop_back();
+  }
   line_.push_back(p);
   widen(p);
   ++segments_;
