@@ -222,18 +222,22 @@ void TThreadComm::Open() {
     std::lock_guard lock(mutex_);
     if (enabled_) throw CommError(kErrPortAssigned, -1);
     lastOpenError_.clear();
+    lastOpenErrorCode_ = 0;
     devicePath_ = resolvePath();
     if (devicePath_.empty()) {
       lastOpenError_ = deviceName_ + " is not assigned to a serial device (see Ports.ini).";
+      lastOpenErrorCode_ = -1;
       return;
     }
     if (const int error = CreateHandle(); error != 0) {
       lastOpenError_ = openFailureText(error, deviceName_, devicePath_);
+      lastOpenErrorCode_ = error;
       return;
     }
     enabled_ = true;
     if (!device_->isCharacterDevice()) {
       DestroyHandle();
+      lastOpenErrorCode_ = -1;
       lastOpenError_ = (deviceName_ == devicePath_ ? devicePath_ : deviceName_ + " (" + devicePath_ + ")") +
                        " is not a serial device.";
       return;

@@ -181,6 +181,9 @@ class TThreadComm {
   // Why the last Open left the port closed (permission, busy, missing, ...);
   // empty after a successful Open.
   const std::string& LastOpenError() const { return lastOpenError_; }
+  // errno of the last failed Open (EACCES, EBUSY, ENOENT, ...); -1 when the
+  // name maps to no device or the device is no tty; 0 after success.
+  int LastOpenErrorCode() const { return lastOpenErrorCode_; }
   // The path the last Open used.
   const std::string& DevicePath() const { return devicePath_; }
   // True once the open line hung up (adapter unplugged, peer closed).
@@ -220,6 +223,7 @@ class TThreadComm {
   CommDispatcher dispatcher_;
   PathResolver resolver_;
   std::string lastOpenError_;
+  int lastOpenErrorCode_ = 0;
   std::string devicePath_;
 };
 

@@ -1,0 +1,229 @@
+#include "link/Link.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "app/Settings.h"
+#include "link/Frames.h"
+#include "link/PortNames.h"
+
+namespace zar {
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void appendHex(std::string& trace, unsigned char byte) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02x ", byte);
+  trace += text;
+}
+
+long long msSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+LinkSettings LinkSettings::from(const Settings& s) {
+  LinkSettings l;
+  l.timeoutMs = s.timeOut;
+  l.byteDelayMs = s.byteDelay;
+  l.transitMode = s.transitMode;
+  l.receiveTrace = s.receiveTrace;
+  l.sendTrace = s.sendTrace;
+  l.baudSelector = s.baudSelector;
+  l.reconnectDelayMs = s.reconnectDelay;
+  return l;
+}
+
+TBaudRate baudRateForSelector(int selector) {
+  switch (selector) {
+    case 1: return br1200;
+    case 2: return br2400;
+    case 3: return br4800;
+    case 5: return br19200;
+    default: return br9600;
+  }
+}
+
+Link::Link(TComm& comm, LinkSettings settings, const MessageLog& log, PortDirectory* ports)
+    : comm_(comm), settings_(settings), log_(log), ports_(ports) {
+  if (ports_) comm_.SetPathResolver([ports](const std::string& name) { return ports->devicePathFor(name); });
+}
+
+std::string Link::deviceNameFor(int comIndex) {
+  std::string name = "COM" + std::to_string(comIndex + 1);
+  if (comIndex > 8) name = "\\\\.\\" + name;
+  return name;
+}
+
+void Link::ConnectRS232(int comIndex) {
+  if (comm_.Enabled()) comm_.Close();
+  deviceName_ = deviceNameFor(comIndex);
+  lastOpenError_.clear();
+  bool explain = false;
+  try {
+    comm_.SetDeviceName(deviceName_);
+    comm_.SetBaudRate(baudRateForSelector(settings_.baudSelector));
+    comm_.SetDataBits(da8);
+    comm_.SetParity(paNone);
+    comm_.Open();
+  } catch (const CommError& e) {
+    // A refused setting closes the port; refused queue sizes leave it open.
+    lastOpenError_ = e.what();
+    explain = true;
+  }
+  if (comm_.Enabled()) {
+    log_.add(101, deviceName_);
+    if (explain) log_.add(0, lastOpenError_);
+    lastOpenError_.clear();
+    try {
+      comm_.SetRTSState(true);
+      comm_.SetDTRState(true);
+    } catch (const CommError& e) {
+      log_.add(0, e.what());
+      closeLink();
+    }
+    return;
+  }
+  comm_.Close();
+  log_.add(102, deviceName_);
+  if (lastOpenError_.empty()) {
+    lastOpenError_ = comm_.LastOpenError();
+    // Worth a line where the user can act: rights on the device, a port held elsewhere.
+    const int code = comm_.LastOpenErrorCode();
+    explain = code == EACCES || code == EPERM || code == EBUSY;
+  }
+  if (explain && !lastOpenError_.empty()) log_.add(0, lastOpenError_);
+}
+
+void Link::DelayMs(unsigned ms) {
+  if (ms == 0) return;
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void Link::closeLink() {
+  if (!comm_.Enabled()) return;
+  comm_.Close();
+  log_.add(107);
+}
+
+void Link::failClosed() {
+  if (comm_.Enabled()) {
+    comm_.Close();
+    log_.add(107);
+  }
+}
+
+bool Link::TransToZAR(std::string_view frame) { return transmit(frame, false); }
+bool Link::TransStr(std::string_view frame) { return transmit(frame, true); }
+
+bool Link::transmit(std::string_view frame, bool withText) {
+  std::string trace = "TRN: ";
+  if (withText) trace += frame;
+  bool ok = true;
+  if (settings_.transitMode == 1) {
+    if (!frame.empty()) {
+      const int n = comm_.Write(frame.data(), static_cast<uint32_t>(frame.size()));
+      // -1 (closed port) counts as sent; a short write does not.
+      ok = n < 0 || n == static_cast<int>(frame.size());
+    }
+  } else {
+    const unsigned delay = static_cast<unsigned>(std::max(settings_.byteDelayMs, 0));
+    for (const char c : frame) {
+      appendHex(trace, static_cast<unsigned char>(c));
+      if (comm_.Write(&c, 1) == 0) {
+        ok = false;
+        break;
+      }
+      DelayMs(delay);
+    }
+  }
+  if (!ok) {
+    log_.add(104);
+    failClosed();
+    return false;
+  }
+  if (settings_.sendTrace) log_.add(0, trace);
+  return true;
+}
+
+// One byte attempt: like a one-byte read with the port's read time-out, but
+// waiting in short slices with the event pump in between. 1: a byte came;
+// 0: none within the read time-out; -1: the port is closed or hung up.
+int Link::readOneByte(unsigned char& byte, long long timeoutMs, Clock::time_point start) {
+  if (!comm_.Enabled()) {
+    // A read on a closed port fails at once; wait a slice (not a busy loop)
+    // so the caller's time-out check comes round at the usual pace.
+    const long long left = timeoutMs - msSince(start);
+    if (left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left, kPumpIntervalMs)));
+    return -1;
+  }
+  const auto attemptEnd = Clock::now() + std::chrono::milliseconds(TThreadComm::kReadTotalTimeoutMs);
+  for (;;) {
+    const long long left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(attemptEnd - Clock::now()).count();
+    const int ready = comm_.WaitInput(static_cast<int>(std::clamp<long long>(left, 0, kPumpIntervalMs)));
+    if (ready < 0) return -1;
+    if (ready > 0 && comm_.Read(&byte, 1) == 1) return 1;
+    if (Clock::now() >= attemptEnd) return 0;
+    log_.op().processEvents();
+  }
+}
+
+bool Link::receive(int limit, int report, bool progNo) {
+  buffer_.clear();
+  const Clock::time_point start = Clock::now();
+  const long long timeoutMs = std::max(settings_.timeoutMs, 0);
+  int count = 0;
+  bool complete = false;
+  do {
+    log_.op().processEvents();
+    unsigned char byte = 0;
+    const int got = readOneByte(byte, timeoutMs, start);
+    if (got == 1) {
+      buffer_.push_back(static_cast<char>(byte));
+      ++count;
+      complete = byte == frames::LF || byte == frames::ETX;
+    } else if (msSince(start) >= timeoutMs || comm_.HungUp()) {
+      buffer_.clear();
+      log_.add(103);
+      log_.op().beep();
+      failClosed();
+      return false;
+    }
+  } while (!complete && count < limit);
+
+  const std::string_view text = reply();
+  std::string trace = "RCV: ";
+  for (const char c : text) appendHex(trace, static_cast<unsigned char>(c));
+  if (settings_.receiveTrace) log_.add(0, trace);
+
+  if (text != frames::kNak) return true;
+  const Page page = log_.op().currentPage();
+  if (progNo) {
+    if (report == 1 && page == Page::Program) log_.addTo(Page::Program, 122);
+    return false;
+  }
+  if (report == 1) {
+    const int refusal = page == Page::Parameter ? 142 : page == Page::Program ? 122 : page == Page::Plc ? 162 : 0;
+    if (refusal) log_.addTo(page, refusal);
+    log_.op().beep();
+    failClosed();
+  }
+  return false;
+}
+
+bool Link::ReceiveFromZAR(int limit, int report) { return receive(limit, report, false); }
+bool Link::ReceiveZARProgNo(int limit, int report) { return receive(limit, report, true); }
+
+std::string_view Link::reply() const {
+  const std::string_view all(buffer_);
+  return all.substr(0, all.find('\0'));
+}
+
+}  // namespace zar

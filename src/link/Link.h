@@ -1,0 +1,141 @@
+#pragma once
+// The link primitives every controller dialogue is built from: open the port
+// with the configured settings, send a frame, receive one reply, wait.
+//
+//   Link link(commPort, LinkSettings::from(settings), messageLog, &portDirectory);
+//   DialogueGuard guard(link);            // one dialogue at a time
+//   if (!guard) return false;             // another one is running
+//   link.ConnectRS232(comIndex);          // reports 101/102 itself
+//   link.TransToZAR(frames::kAttention);  // false: 104 (+107) written, port closed
+//   if (!link.ReceiveFromZAR(Link::kReplyLimit, 1)) return false;  // 103 / refusal written
+//   use(link.reply());
+//
+// Every failure is reported here, once, through the message log (messages
+// 101-108 and the per-page refusals 122/142/162) and closes the port where
+// the rules say so; callers only look at the result. Sent frames and received
+// replies are traced as "TRN: " / "RCV: " lines when the trace flags are on.
+//
+// While a reply is awaited the operator's event pump runs at least every
+// kPumpIntervalMs, so the window stays live; use DialogueGuard to keep a
+// second dialogue from starting meanwhile. All calls belong to the thread
+// that owns the port.
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "link/ThreadComm.h"
+#include "ui/MessageLog.h"
+
+namespace zar {
+
+struct Settings;
+class PortDirectory;
+
+// The settings the link works with (from "Init.Ini" and "Customer.ini").
+struct LinkSettings {
+  int timeoutMs = 1000;        // whole-reply time limit
+  int byteDelayMs = 10;        // pause after each byte in transit mode 0
+  int transitMode = 0;         // 1: a frame in one write; anything else: byte by byte
+  bool receiveTrace = false;   // "RCV: " lines
+  bool sendTrace = false;      // "TRN: " lines
+  int baudSelector = 4;        // 1..5 -> 1200, 2400, 4800, 9600, 19200 baud
+  int reconnectDelayMs = 200;  // pause before re-opening the port inside a dialogue
+
+  static LinkSettings from(const Settings& settings);
+};
+
+// The port rate of a baud selector (br9600 outside 1..5).
+TBaudRate baudRateForSelector(int selector);
+
+class Link {
+ public:
+  // Length limit of one reply in every dialogue.
+  static constexpr int kReplyLimit = 75;
+  // Longest pause between two event pumps while a reply is awaited.
+  static constexpr int kPumpIntervalMs = 20;
+
+  // `ports` turns the "COMn" names into device paths; without it only
+  // absolute device paths open. `log` also gives the operator (beep, pump).
+  Link(TComm& comm, LinkSettings settings, const MessageLog& log, PortDirectory* ports = nullptr);
+
+  // "COM1" for list index 0 ... "COM9" for 8, "\\.\COM10" for 9 and above.
+  static std::string deviceNameFor(int comIndex);
+
+  // (Re)opens the port of list index `comIndex` at the configured rate, 8
+  // data bits, no parity; appends 101 + name and raises RTS and DTR, or
+  // appends 102 + name (plus the reason when the user can do something about
+  // it: permission, port busy, refused settings).
+  void ConnectRS232(int comIndex);
+  // Sends a frame; false (104, then 107 if the port was open) when a write
+  // fails. A write on a closed port counts as sent.
+  bool TransToZAR(std::string_view frame);
+  // As TransToZAR; its trace line also shows the frame text.
+  bool TransStr(std::string_view frame);
+  // Receives one reply (up to LF or ETX, or `limit` bytes) into the receive
+  // buffer. False on time-out (103, beep, 107 if open) or when the reply is
+  // the NAK frame (with report 1: the page's refusal message, beep, 107 if open).
+  bool ReceiveFromZAR(int limit, int report);
+  // As ReceiveFromZAR, but a NAK only writes 122 when report is 1 and the
+  // program page is shown: no beep, the port stays open.
+  bool ReceiveZARProgNo(int limit, int report);
+  // Waits `ms` milliseconds without pumping events.
+  void DelayMs(unsigned ms);
+
+  // The last reply as a NUL-terminated buffer reads: up to its first NUL.
+  std::string_view reply() const;
+  // Every byte of the last reply, NULs included.
+  const std::string& replyBytes() const { return buffer_; }
+
+  // If the port is open: close it and append 107 (the end of a phase).
+  void closeLink();
+
+  bool busy() const { return busy_; }
+  TComm& comm() { return comm_; }
+  const LinkSettings& settings() const { return settings_; }
+  void setSettings(const LinkSettings& settings) { settings_ = settings; }
+  // Device name formed by the last ConnectRS232.
+  const std::string& deviceName() const { return deviceName_; }
+  // Why the last ConnectRS232 left the port closed (empty after success).
+  const std::string& lastOpenError() const { return lastOpenError_; }
+
+ private:
+  friend class DialogueGuard;
+  bool transmit(std::string_view frame, bool withText);
+  bool receive(int limit, int report, bool progNo);
+  int readOneByte(unsigned char& byte, long long timeoutMs,
+                  std::chrono::steady_clock::time_point start);
+  void failClosed();
+
+  TComm& comm_;
+  LinkSettings settings_;
+  const MessageLog& log_;
+  PortDirectory* ports_;
+  std::string buffer_;
+  std::string deviceName_;
+  std::string lastOpenError_;
+  bool busy_ = false;
+};
+
+// Marks the link busy for one dialogue. A guard taken while another dialogue
+// runs is not acquired (and false): the caller must not start its dialogue.
+class DialogueGuard {
+ public:
+  explicit DialogueGuard(Link& link) : link_(link), acquired_(!link.busy_) {
+    if (acquired_) link_.busy_ = true;
+  }
+  ~DialogueGuard() {
+    if (acquired_) link_.busy_ = false;
+  }
+  DialogueGuard(const DialogueGuard&) = delete;
+  DialogueGuard& operator=(const DialogueGuard&) = delete;
+
+  bool acquired() const { return acquired_; }
+  explicit operator bool() const { return acquired_; }
+
+ private:
+  Link& link_;
+  bool acquired_;
+};
+
+}  // namespace zar
