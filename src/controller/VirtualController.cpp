@@ -195,9 +195,9 @@ void VirtualController::run() {
     const int n = ::ppoll(fds, watch_ >= 0 ? 3 : 2, wait, nullptr);
     if (n < 0 && errno != EINTR) return;
 
-    // Client events first: a client's open is always seen before its frames.
-    if (watch_ >= 0 && (fds[2].revents & POLLIN)) readClientEvents();
+    // Client events first, so that a new client's open comes before its frames.
     const auto t = Clock::now();
+    if (watch_ >= 0 && (fds[2].revents & POLLIN)) readClientEvents(t);
     if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) readInput(t);
     processInput(t);
     writeOutput(Clock::now());
@@ -218,44 +218,49 @@ void VirtualController::readInput(Clock::time_point now) {
     for (ssize_t i = 0; i < n; ++i) {
       // On a paced line each byte arrives 10 bits after the one before it.
       inLineFree_ = std::max(inLineFree_, now) + byteTime_;
-      input_.push_back({buf[i], inLineFree_});
+      input_.push_back({InByte::Kind::Byte, buf[i], inLineFree_});
     }
   }
 }
 
-void VirtualController::readClientEvents() {
+void VirtualController::readClientEvents(Clock::time_point now) {
   alignas(inotify_event) char buf[4096];
   const ssize_t n = ::read(watch_, buf, sizeof buf);
   if (n <= 0) return;
+  // What a leaving client wrote is in the terminal before its close: take it first.
+  readInput(now);
   std::lock_guard lock(mutex_);
-  const auto now = Clock::now();
+  const auto at = std::max(now, inLineFree_);
   for (ssize_t off = 0; off < n;) {
     const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
     off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
     if (ev->mask & IN_OPEN) {
-      if (clients_++ == 0) record({TrafficEntry::Kind::Open, {}, {}, {}, sinceStart(now)});
+      if (clients_++ == 0) input_.push_back({InByte::Kind::Open, 0, at});
     } else if (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
-      if (clients_ > 0 && --clients_ == 0) {
-        // Nobody listens any more: what is still queued for the line is lost,
-        // as on a real port, and the device is free for the next client.
-        const bool reopened = [&] {
-          for (ssize_t o = off; o < n;) {
-            const auto* later = reinterpret_cast<const inotify_event*>(buf + o);
-            if (later->mask & IN_OPEN) return true;
-            o += static_cast<ssize_t>(sizeof(inotify_event) + later->len);
-          }
-          return false;
-        }();
-        if (!reopened) {
-          while (!output_.empty() && !output_.front().hangup) output_.pop_front();
-          ::tcflush(slave_, TCIFLUSH);
-        }
-        ::ioctl(slave_, TIOCNXCL);
-        record({TrafficEntry::Kind::Close, {}, {}, {}, sinceStart(now)});
-        if (dialogue_->takeChanged()) dirty_ = true;
+      if (clients_ == 0 || --clients_ > 0) continue;
+      // The device is free for the next client at once.
+      ::ioctl(slave_, TIOCNXCL);
+      bool reopened = false;
+      for (ssize_t o = off; o < n && !reopened;) {
+        const auto* later = reinterpret_cast<const inotify_event*>(buf + o);
+        reopened = later->mask & IN_OPEN;
+        o += static_cast<ssize_t>(sizeof(inotify_event) + later->len);
       }
+      input_.push_back({InByte::Kind::Close, 0, at, reopened});
     }
   }
+}
+
+void VirtualController::clientLeft(bool reopened, Clock::time_point at) {
+  // Nobody listens any more: what is still queued for the line is lost, as on
+  // a real port. (Unless a new client is already there, whose replies these
+  // may be.)
+  if (!reopened) {
+    while (!output_.empty() && !output_.front().hangup) output_.pop_front();
+    ::tcflush(slave_, TCIFLUSH);
+  }
+  record({TrafficEntry::Kind::Close, {}, {}, {}, sinceStart(at)});
+  if (dialogue_->takeChanged()) dirty_ = true;
 }
 
 void VirtualController::processInput(Clock::time_point now) {
@@ -263,6 +268,14 @@ void VirtualController::processInput(Clock::time_point now) {
   while (!input_.empty() && input_.front().due <= now) {
     const InByte in = input_.front();
     input_.pop_front();
+    if (in.kind == InByte::Kind::Open) {
+      record({TrafficEntry::Kind::Open, {}, {}, {}, sinceStart(in.due)});
+      continue;
+    }
+    if (in.kind == InByte::Kind::Close) {
+      clientLeft(in.reopened, in.due);
+      continue;
+    }
     auto frame = reader_.push(in.byte);
     if (!frame) continue;
     ++framesIn_;

@@ -117,9 +117,13 @@ class VirtualController {
 
  private:
   using Clock = std::chrono::steady_clock;
+  // What arrives from the line, in order: bytes, and the client opening and
+  // closing the device (queued behind the bytes it sent before closing).
   struct InByte {
+    enum class Kind { Byte, Open, Close } kind;
     char byte;
     Clock::time_point due;  // when its last bit has arrived on a paced line
+    bool reopened = false;  // Close: another client opened right after
   };
   struct OutItem {
     std::string bytes;
@@ -130,8 +134,9 @@ class VirtualController {
 
   void run();
   void readInput(Clock::time_point now);
-  void readClientEvents();
+  void readClientEvents(Clock::time_point now);
   void processInput(Clock::time_point now);
+  void clientLeft(bool reopened, Clock::time_point at);  // caller holds mutex_
   void writeOutput(Clock::time_point now);
   bool hangupDue() const;
   void hangUp();
