@@ -117,6 +117,7 @@ PathExtents Interpreter::RunPrepass() {
   PrepassFlag = true;
   PrepassTruncated = false;
   prepassWork_ = 0;
+  indexTargets();
   while (CommandIndex < list_.count()) {
     if (++prepassWork_ > kPrepassWorkLimit) {
       PrepassTruncated = true;
@@ -488,11 +489,21 @@ void Interpreter::Do_G02G03(bool prepass) {
     angle_ -= AngleStep;
     if (angle_ < endAngle_) angle_ = endAngle_;
   }
+  if (angle_ == endAngle_) {
+    // The last step lands on the programmed end point exactly, as in the
+    // preparatory pass; the rounding of the angles would otherwise leave the
+    // tool a hair off it, and a following full circle would shrink to a
+    // sliver.
+    Position[0] = endX_;
+    Position[1] = endY_;
+    sink_.plot(position(), Motion::Arc);
+    Set_DONEXT_Flag();
+    return;
+  }
   const double rad = angle_ * kRadiansPerDegree;
   Position[0] = centreX_ - radius_ * std::sin(rad);
   Position[1] = centreY_ - radius_ * std::cos(rad);
   sink_.plot(position(), Motion::Arc);
-  if (angle_ == endAngle_) Set_DONEXT_Flag();
 }
 
 // ---- Dwell, reference, coordinate modes -------------------------------------
@@ -560,10 +571,25 @@ void Interpreter::Do_IO(bool prepass) {
 
 // ---- Jumps, loops and calls -------------------------------------------------
 
-int Interpreter::findTarget(double line) const {
-  for (int i = 0; i < list_.count(); ++i)
-    if (list_[i].N == line) return i;
-  return -1;
+void Interpreter::indexTargets() {
+  lineFirstRecord_.clear();
+  for (int i = 0; i < list_.count(); ++i) {
+    const int n = list_[i].N;
+    if (n < 0) continue;
+    const auto slot = static_cast<std::size_t>(n);
+    if (slot >= lineFirstRecord_.size()) lineFirstRecord_.resize(slot + 1, -1);
+    if (lineFirstRecord_[slot] < 0) lineFirstRecord_[slot] = i;
+  }
+  indexedCount_ = list_.count();
+}
+
+// The first record whose source line index equals `line`, or -1.
+int Interpreter::findTarget(double line) {
+  if (indexedCount_ != list_.count()) indexTargets();
+  if (!(line >= 0.0) || line >= static_cast<double>(lineFirstRecord_.size())) return -1;
+  const auto slot = static_cast<std::size_t>(line);
+  if (static_cast<double>(slot) != line) return -1;
+  return lineFirstRecord_[slot];
 }
 
 // Execution goes on with the record at `recordIndex` (never before the

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "sim/BlockRecord.h"
 
@@ -105,7 +106,7 @@ class Interpreter {
   // Work allowed to one preparatory pass (records executed plus arc points
   // sampled). A program whose control flow would run longer (nested jump
   // loops, huge loop counts) is measured up to this point.
-  static constexpr long kPrepassWorkLimit = 20'000'000;
+  static constexpr long kPrepassWorkLimit = 8'000'000;
 
   Interpreter(BlockList& list, PathSink& sink);
 
@@ -174,7 +175,7 @@ class Interpreter {
   void publishControls();
   bool hasNextRecord() const { return CommandIndex + 1 < list_.count(); }
   void finishCommand(bool prepass);
-  int findTarget(double line) const;
+  int findTarget(double line);
   void resumeAt(int recordIndex);
   void returnOrEnd(bool prepass);
   void stopAtM0();
@@ -206,6 +207,11 @@ class Interpreter {
 
   // Dwell.
   double dwellStart_ = 0.0, dwellDuration_ = 0.0;
+
+  // First record of every source line, for jump targets (built per pass).
+  void indexTargets();
+  std::vector<int> lineFirstRecord_;
+  int indexedCount_ = -1;
 };
 
 }  // namespace zar::sim

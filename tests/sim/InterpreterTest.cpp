@@ -126,8 +126,13 @@ TEST(Interpreter, FullCircleWhenEndEqualsStart) {
   EXPECT_NEAR(sim.sink.extents.maxX, 10.0, 1e-5);
   EXPECT_NEAR(sim.sink.extents.minY, -5.0, 1e-5);
   EXPECT_NEAR(sim.sink.extents.maxY, 5.0, 1e-5);
-  EXPECT_NEAR(sim.pos().X, 0.0, 1e-5);
-  EXPECT_NEAR(sim.pos().Y, 0.0, 1e-5);
+  EXPECT_EQ(sim.pos().X, 0.0);  // exactly back at the start
+  EXPECT_EQ(sim.pos().Y, 0.0);
+
+  // So the next full circle is a full circle again.
+  Sim twice({"G2 X0 Y0 I5 J0", "G3 X0 Y0 I5 J0"}, 1, 0);
+  twice.run();
+  EXPECT_EQ(twice.sink.points.size(), 1440u);
 }
 
 TEST(Interpreter, CentreFromRadius) {

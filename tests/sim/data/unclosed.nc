@@ -1,0 +1,4 @@
+G0 X0 Y0
+G1 X10 F100
+M3 (spindle on
+G1 Y10
