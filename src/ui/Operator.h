@@ -58,6 +58,14 @@ class Operator {
   virtual std::vector<std::string> editorLines(Page page) const = 0;
   virtual void setEditorLines(Page page, const std::vector<std::string>& lines) = 0;
   virtual void appendEditorLine(Page page, std::string_view line) = 0;
+  // The line count of a page's editor and one line of it (0-based; empty
+  // past the end), read afresh on every call. The defaults copy the whole
+  // editor; a window overrides them when that is costly.
+  virtual size_t editorLineCount(Page page) const { return editorLines(page).size(); }
+  virtual std::string editorLine(Page page, size_t index) const {
+    const std::vector<std::string> lines = editorLines(page);
+    return index < lines.size() ? lines[index] : std::string();
+  }
 
   // Convenience: an OK/Cancel confirmation; true when the user chose OK.
   bool confirm(std::string_view text, DialogType type = DialogType::Confirmation);
