@@ -119,7 +119,7 @@ PathExtents Interpreter::RunPrepass() {
   prepassWork_ = 0;
   indexTargets();
   while (CommandIndex < list_.count()) {
-    if (++prepassWork_ > kPrepassWorkLimit) {
+    if (++prepassWork_ > PrepassWorkLimit) {
       PrepassTruncated = true;
       break;
     }

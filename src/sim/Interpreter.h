@@ -162,7 +162,9 @@ class Interpreter {
   double AngleStep = 0.5;
   std::uint8_t Plane = kPlaneXY;
   RunControls Controls;
-  // The last preparatory pass stopped at kPrepassWorkLimit.
+  // Work allowed to the preparatory pass (kPrepassWorkLimit unless lowered).
+  long PrepassWorkLimit = kPrepassWorkLimit;
+  // The last preparatory pass stopped at PrepassWorkLimit.
   bool PrepassTruncated = false;
 
   const BlockList& blocks() const { return list_; }

@@ -60,6 +60,7 @@ HeadlessResult RunHeadless(BlockList& list, PathSink& sink, const HeadlessOption
   Interpreter interpreter(list, headless);
   // Every look at the clock finds a whole age gone by: dwells end at once.
   interpreter.setClock([t = 0.0]() mutable { return t += 1e200; });
+  interpreter.PrepassWorkLimit = options.prepassWorkLimit;
 
   HeadlessResult result;
   interpreter.StartBtnClick();

@@ -15,6 +15,7 @@ struct HeadlessOptions {
   int unit = 0;         // unit item (decides the step length table and the dwell unit)
   int resolution = 0;   // resolution index
   long maxSteps = 50'000'000;  // interpreter steps before the run is cut off
+  long prepassWorkLimit = Interpreter::kPrepassWorkLimit;
 };
 
 struct HeadlessResult {
