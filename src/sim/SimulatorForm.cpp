@@ -22,7 +22,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sim/Converter.h"
 #include "ui/MessageCatalog.h"
+#include "ui/MessageLog.h"
 #include "ui/QtText.h"
 
 namespace zar {
@@ -168,9 +170,11 @@ void TSimulatorForm::buildControls() {
 
   QFont font(QStringLiteral("Tahoma"), 8, QFont::Bold);
   setFont(font);
+  // Blue texts; disabled controls keep the style's grey so they read as such.
   QPalette blue = palette();
-  for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-    blue.setColor(role, QColor(kBlue));
+  for (auto group : {QPalette::Active, QPalette::Inactive})
+    for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+      blue.setColor(group, role, QColor(kBlue));
   setPalette(blue);
 
   auto named = [](QWidget* w, const char* name) {
@@ -221,7 +225,10 @@ void TSimulatorForm::buildControls() {
   named(Memo1, "Memo1");
   Memo1->setGeometry(4, memoY, 73, memoH);
   Memo1->setReadOnly(true);
-  Memo1->setEnabled(false);
+  Memo1->setEnabled(false);  // never takes the focus or a click
+  QPalette numbers = Memo1->palette();
+  numbers.setColor(QPalette::Disabled, QPalette::Text, QColor(kBlue));
+  Memo1->setPalette(numbers);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -403,7 +410,7 @@ void TSimulatorForm::fillProgram(const std::vector<std::string>& programLines) {
 // ---------------------------------------------------------------- run control
 
 void TSimulatorForm::StartBtnClick() {
-  if (interpreter_->RunState == sim::rsIdle) ZLevel = FSpinEdit1->value();
+  ZLevel = FSpinEdit1->value();
   interpreter_->StartBtnClick();
 }
 
@@ -603,9 +610,15 @@ void TSimulatorForm::DisplayCommandLine(int lineIndex) {
 
 // ---------------------------------------------------------------- simulator button
 
-bool runSimulator(QWidget*, const std::vector<std::string>&, const MessageCatalog&, MessageLog&,
-                  const std::string&) {
-  return false;  // wired to the converter below once it exists
+bool runSimulator(QWidget* parent, const std::vector<std::string>& editorLines, const MessageCatalog& catalog,
+                  MessageLog& log, const std::string& workingDir) {
+  // The block list lives as long as the simulation that reads it.
+  auto list = std::make_unique<sim::BlockList>();
+  const sim::ConversionResult result = sim::ConvertProgram(editorLines, *list, log, workingDir);
+  if (!result.ok()) return false;
+  TSimulatorForm form(catalog, *list, editorLines, parent);
+  form.exec();
+  return true;
 }
 
 }  // namespace zar
