@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -52,6 +53,9 @@ QtFileBrowser::QtFileBrowser(QWidget* owner) : QObject(owner) {
   DirectoryLabel->setFixedWidth(kListWidth);
   DirectoryLabel->setTextFormat(Qt::PlainText);
 
+  DirectoryListBox1->installEventFilter(this);
+  FileListBox1->installEventFilter(this);
+
   connect(DriveComboBox1, &QComboBox::activated, this, [this](int index) { DriveComboBox1Change(index); });
   connect(DirectoryListBox1, &QListWidget::itemActivated, this,
           [this](QListWidgetItem* item) { DirectoryListBox1Open(item); });
@@ -67,6 +71,18 @@ QtFileBrowser::QtFileBrowser(QWidget* owner) : QObject(owner) {
   });
   connect(FileListBox1, &QListWidget::itemActivated, this,
           [this](QListWidgetItem* item) { emit fileOpened(item->text()); });
+}
+
+bool QtFileBrowser::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && (watched == DirectoryListBox1 || watched == FileListBox1)) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      auto* list = static_cast<QListWidget*>(watched);
+      if (QListWidgetItem* item = list->currentItem()) emit list->itemActivated(item);
+      return true;
+    }
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 void QtFileBrowser::setFilter(const std::vector<FilterEntry>& entries) {

@@ -46,6 +46,11 @@ class QtFileBrowser : public QObject {
   const std::string& directory() const { return directory_; }
   void refresh();
 
+ protected:
+  // Enter on a list opens its current entry and goes no further, so it does
+  // not also press the dialog's default button.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   // The drive, the directory or the file type changed.
   void changed();

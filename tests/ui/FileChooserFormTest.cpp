@@ -98,8 +98,10 @@ TEST_F(FileChooserForms, DirectoryListNavigatesAndTheNextChooserStartsThere) {
   QListWidget* dirs = form.browser()->DirectoryListBox1;
   const auto sub = dirs->findItems("SUB", Qt::MatchEndsWith);
   ASSERT_EQ(sub.size(), 1);
-  emit dirs->itemActivated(sub.front());
+  dirs->setCurrentItem(sub.front());
+  pressKey(dirs, Qt::Key_Return);  // opens the directory, and does not press OK as well
   EXPECT_EQ(form.browser()->directory(), dir + "/SUB");
+  EXPECT_FALSE(state.FileDialogConfirmed);
   EXPECT_EQ(items(form.browser()->FileListBox1), (QStringList{"INNER.nc"}));
   // Going up again through the chain of parents.
   const auto up = dirs->findItems(QString::fromStdString(fs::path(dir).filename().string()), Qt::MatchEndsWith);
