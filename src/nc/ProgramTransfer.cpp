@@ -13,6 +13,13 @@ namespace {
 
 std::string cutAt(std::string_view text, char c) { return std::string(text.substr(0, text.find(c))); }
 
+// Milliseconds `bytes` take on the line at a baud selector (10 bits a byte).
+unsigned frameWireMs(size_t bytes, int baudSelector) {
+  static constexpr unsigned rates[] = {1200, 2400, 4800, 9600, 19200};
+  const unsigned baud = baudSelector >= 1 && baudSelector <= 5 ? rates[baudSelector - 1] : 9600;
+  return static_cast<unsigned>((bytes * 10 * 1000 + baud - 1) / baud);
+}
+
 std::string withoutLineEnd(std::string_view frame) {
   if (frame.ends_with(f::kLineEnd)) frame.remove_suffix(f::kLineEnd.size());
   return std::string(frame);
@@ -233,13 +240,20 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
 
   bool expectName = namesTravel(page.typeIndex);
   if (!expectName) page.progName.clear();
-  op.setEditorLines(P, {});
+  // The editor is emptied when the program starts to arrive, so a receive
+  // that fails before any line came leaves it as it was; on a later failure
+  // the lines received so far stay.
+  bool emptied = false;
+  auto emptyEditor = [&] {
+    if (!emptied) op.setEditorLines(P, {});
+    emptied = true;
+  };
   for (;;) {
     std::string reply;
     bool tooLong = false;
-    // On any failure the lines received so far stay in the editor.
     if (!receiveLine(reply, tooLong)) return tooLong ? TransferOutcome::LineTooLong : failure_;
     const bool complete = reply == f::kAttention;
+    if (complete) emptyEditor();
     if (!complete) {
       std::string text = cutAt(reply, f::CR);
       if (expectName) {
@@ -249,6 +263,7 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
         // "N<k> " goes; a line without any blank is kept whole.
         const size_t blank = text.find(' ');
         if (blank != std::string::npos) text.erase(0, blank + 1);
+        emptyEditor();
         op.appendEditorLine(P, cutAt(text, f::LF));
         ++linesReceived_;
       }
@@ -256,6 +271,9 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
     if (!link_.TransToZAR(f::kAck)) return TransferOutcome::LinkFailed;
     if (complete) break;
   }
+  // No reply follows the last ACK frame: give it time to leave the line
+  // before the port is closed, which drops what is still queued.
+  link_.DelayMs(frameWireMs(f::kAck.size(), link_.settings().baudSelector) + 10);
   message(kReceived);
   link_.closeLink();
   return TransferOutcome::Done;
