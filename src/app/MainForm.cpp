@@ -188,11 +188,12 @@ struct ShellTexts {
   const char* manual;
   const char* manualTip;
   const char* delayTip;
+  const char* noDevice;
 };
 const ShellTexts& shellTexts(int language) {
   static const ShellTexts english{"Version", "Manual", "Open the operating manual (PDF)",
-                                  "PLC transit delay (ms)"};
-  static const ShellTexts chinese{"版本資訊", "操作手冊", "開啟操作手冊 (PDF)", "PLC傳送延遲 (ms)"};
+                                  "PLC transit delay (ms)", "no device behind this port"};
+  static const ShellTexts chinese{"版本資訊", "操作手冊", "開啟操作手冊 (PDF)", "PLC傳送延遲 (ms)", "此通訊埠無對應裝置"};
   return language == 0 ? chinese : english;
 }
 
@@ -262,6 +263,8 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   workingDirectory_ = std::filesystem::absolute(workingDirectory_, ec).lexically_normal().string();
   if (workingDirectory_.size() > 1 && workingDirectory_.back() == '/') workingDirectory_.pop_back();
   loadInitIni(settings_, workingDirectory_);
+  ports_ = std::make_unique<PortDirectory>(workingDirectory_);
+  describePort_ = [this](int comNumber) { return ports_->describe(comNumber); };
 
   // 4. Gutters.
   fillGutters();
@@ -403,7 +406,7 @@ void TMainForm::buildProgramSheet() {
   portGrid->setColumnStretch(1, 1);
   connect(COM_Select, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index) {
     settings_.defaultPort = index;
-    updatePortDevice();
+    refreshPortDevices();
   });
   right->addWidget(portFrame);
 
@@ -699,6 +702,7 @@ void TMainForm::setCaptions() {
   SpeedButton1->setText(QString::fromUtf8(shell.manual));
   SpeedButton1->setToolTip(QString::fromUtf8(shell.manualTip));
   TransDelayValue->setToolTip(QString::fromUtf8(shell.delayTip));
+  refreshPortDevices();  // its texts are in the language too
 }
 
 void TMainForm::fillGutters() {
@@ -729,15 +733,15 @@ void TMainForm::fillPortBox() {
   for (int n = 1; n <= settings_.portCount; ++n) COM_Select->addItem(QStringLiteral("COM%1").arg(n));
   const int index = settings_.defaultPort;
   COM_Select->setCurrentIndex(index >= 0 && index < COM_Select->count() ? index : -1);
-  updatePortDevice();
+  refreshPortDevices();
 }
 
 void TMainForm::setPortDescriber(PortDescriber describer) {
   describePort_ = std::move(describer);
-  updatePortDevice();
+  refreshPortDevices();
 }
 
-void TMainForm::updatePortDevice() {
+void TMainForm::refreshPortDevices() {
   for (int i = 0; i < COM_Select->count(); ++i) {
     const std::string device = describePort_ ? describePort_(i + 1) : std::string();
     COM_Select->setItemData(i, device.empty() ? QVariant() : QVariant(QString::fromStdString(device)),
@@ -745,7 +749,11 @@ void TMainForm::updatePortDevice() {
   }
   const int index = COM_Select->currentIndex();
   const std::string device = index >= 0 && describePort_ ? describePort_(index + 1) : std::string();
-  ComDeviceLabel->setText(QString::fromStdString(device));
+  if (index >= 0 && device.empty()) {
+    ComDeviceLabel->setText(QString::fromUtf8(shellTexts(settings_.language).noDevice));
+  } else {
+    ComDeviceLabel->setText(QString::fromStdString(device));
+  }
   ComDeviceLabel->setToolTip(QString::fromStdString(device));
 }
 
@@ -896,8 +904,9 @@ void TMainForm::FormClose() {
   saveInitIni(settings_, settings_.defaultPort, workingDirectory_);
 }
 
-// The window has no serial port of its own yet: nothing is open to close.
-void TMainForm::closeCommPort() {}
+void TMainForm::closeCommPort() {
+  if (CommPort.Enabled()) CommPort.Close();
+}
 
 void TMainForm::VersionBtnClick() {
   TAboutForm about(settings_.language, catalog_, false, this);

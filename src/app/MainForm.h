@@ -9,11 +9,14 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/Settings.h"
+#include "link/PortNames.h"
+#include "link/ThreadComm.h"
 #include "ui/DialogCaptions.h"
 #include "ui/MessageCatalog.h"
 #include "ui/MessageLog.h"
@@ -113,10 +116,19 @@ class TMainForm : public QWidget, public Operator {
       std::function<int(std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons, int focus)>;
   void setDialogAnswerer(DialogAnswerer answerer) { answerer_ = std::move(answerer); }
 
+  // The serial port and the COM numbers of the devices ("Ports.ini" in the
+  // working directory).
+  TComm CommPort;
+  PortDirectory& portDirectory() { return *ports_; }
+
   // Names the device behind COM n for the port box (tooltip and the label
-  // under it); an empty text says nothing is known.
+  // under it); an empty text says nothing is known. By default the port
+  // directory describes them.
   using PortDescriber = std::function<std::string(int comNumber)>;
   void setPortDescriber(PortDescriber describer);
+  // Shows again which device each COM entry stands for (after the port
+  // directory changed).
+  void refreshPortDevices();
 
   // Called once, when the window has been painted for the first time.
   void setFirstPaintCallback(std::function<void()> callback) { firstPaint_ = std::move(callback); }
@@ -273,7 +285,6 @@ class TMainForm : public QWidget, public Operator {
   void setCaptions();
   void fillGutters();
   void fillPortBox();
-  void updatePortDevice();
   void closeCommPort();
   void FormClose();
   QPlainTextEdit* messageArea(Page page) const;
@@ -292,6 +303,7 @@ class TMainForm : public QWidget, public Operator {
   int beeps_ = 0;
   DialogCaptions dialogCaptions_;
   DialogAnswerer answerer_;
+  std::unique_ptr<PortDirectory> ports_;
   PortDescriber describePort_;
   std::function<void()> firstPaint_;
 };

@@ -489,12 +489,24 @@ TEST_F(MainFormTest, ManualOpensInTheWorkingDirectoryOrSaysWhyNot) {
 }
 
 TEST_F(MainFormTest, PortBoxShowsTheDeviceBehindEachEntry) {
-  TMainForm& f = make();
+  TMainForm& f = make(1);
   f.setPortDescriber([](int com) { return com == 2 ? std::string("/dev/ttyUSB0") : std::string(); });
   EXPECT_EQ(f.ComDeviceLabel->text(), QStringLiteral("/dev/ttyUSB0"));
   EXPECT_EQ(f.COM_Select->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyUSB0"));
   f.COM_Select->setCurrentIndex(0);
-  EXPECT_TRUE(f.ComDeviceLabel->text().isEmpty());
+  EXPECT_FALSE(f.ComDeviceLabel->text().isEmpty());  // says there is no device
+  EXPECT_LT(f.ComDeviceLabel->text().at(0).unicode(), 0x80);  // in English
+  EXPECT_FALSE(f.COM_Select->itemData(0, Qt::ToolTipRole).isValid());
+}
+
+TEST_F(MainFormTest, PortBoxDescribesThePortDirectorysDevices) {
+  TMainForm& f = make(1);
+  f.portDirectory().overrideDevice(2, "/dev/pts/99", "virtual controller");
+  f.refreshPortDevices();
+  EXPECT_EQ(f.COM_Select->currentIndex(), 1);
+  EXPECT_EQ(f.ComDeviceLabel->text(), QStringLiteral("virtual controller (/dev/pts/99)"));
+  EXPECT_EQ(f.COM_Select->itemData(1, Qt::ToolTipRole).toString(), f.ComDeviceLabel->text());
+  EXPECT_FALSE(f.CommPort.Enabled());
 }
 
 }  // namespace
