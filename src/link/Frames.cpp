@@ -19,7 +19,12 @@ std::string nameFrame(std::string_view name) {
 std::string programLineFrame(int lineNumber, std::string_view line) {
   const size_t lf = line.find('\n');
   if (lf != std::string_view::npos) line = line.substr(0, lf);
-  return "N" + std::to_string(lineNumber) + " " + std::string(line) + kLineEnd;
+  std::string frame = "N";
+  frame += std::to_string(lineNumber);
+  frame += ' ';
+  frame.append(line);
+  frame += kLineEnd;
+  return frame;
 }
 
 }  // namespace zar::frames

@@ -165,8 +165,7 @@ int Link::readOneByte(unsigned char& byte, long long timeoutMs, Clock::time_poin
   }
   const auto attemptEnd = Clock::now() + std::chrono::milliseconds(TThreadComm::kReadTotalTimeoutMs);
   for (;;) {
-    const long long left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(attemptEnd - Clock::now()).count();
+    const long long left = std::chrono::ceil<std::chrono::milliseconds>(attemptEnd - Clock::now()).count();
     const int ready = comm_.WaitInput(static_cast<int>(std::clamp<long long>(left, 0, kPumpIntervalMs)));
     if (ready < 0) return -1;
     if (ready > 0 && comm_.Read(&byte, 1) == 1) return 1;

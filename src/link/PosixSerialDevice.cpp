@@ -149,8 +149,10 @@ class PosixSerialDevice final : public SerialDevice {
   bool isPty_ = false;
   bool haveSaved_ = false;
   termios2 saved_{};
-  LineSettings applied_{};
+  LineSettings applied_{};  // owner thread only
   CommTimeouts timeouts_{};
+  std::atomic<uint32_t> baud_{9600};    // copies for the event thread
+  std::atomic<bool> rtsCts_{false};
 
   std::atomic<uint32_t> mask_{0};
   std::atomic<bool> hungUp_{false};
@@ -330,6 +332,8 @@ int PosixSerialDevice::setLineSettings(const LineSettings& s) {
   if ((back.c_cflag & CRTSCTS) != (t.c_cflag & CRTSCTS)) return EINVAL;
 
   applied_ = s;
+  baud_ = s.baudRate;
+  rtsCts_ = s.rtsCtsFlow;
   return 0;
 }
 
@@ -370,7 +374,7 @@ SerialDevice::WaitResult PosixSerialDevice::waitEvent() {
       int out = 0;
       ::ioctl(fd_, TIOCOUTQ, &out);
       const int drainMs = static_cast<int>(
-          (static_cast<uint64_t>(std::max(out, 0)) * byteTimeUs(applied_.baudRate)) / 1000 + 1);
+          (static_cast<uint64_t>(std::max(out, 0)) * byteTimeUs(baud_)) / 1000 + 1);
       timeout = timeout < 0 ? drainMs : std::min(timeout, drainMs);
     }
     const int r = ::poll(fds, 2, timeout);
@@ -446,7 +450,7 @@ int PosixSerialDevice::clearErrors(uint32_t& errors, TComStat& status) {
   if (::ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
   status.cbInQue = static_cast<uint32_t>(std::max(in, 0));
   status.cbOutQue = static_cast<uint32_t>(std::max(out, 0));
-  if (applied_.rtsCtsFlow && !isPty_) {
+  if (rtsCts_ && !isPty_) {
     int lines = 0;
     if (::ioctl(fd_, TIOCMGET, &lines) == 0) status.ctsHold = (lines & TIOCM_CTS) == 0;
   }
@@ -536,7 +540,7 @@ int PosixSerialDevice::drainOutput(Clock::time_point deadline) {
     if (::ioctl(fd_, TIOCOUTQ, &out) != 0 || out <= 0) return 0;
     const int wait = remainingMs(deadline);
     if (wait <= 0) return out;
-    const uint64_t us = static_cast<uint64_t>(out) * byteTimeUs(applied_.baudRate);
+    const uint64_t us = static_cast<uint64_t>(out) * byteTimeUs(baud_);
     std::this_thread::sleep_for(
         std::chrono::microseconds(std::min<uint64_t>(us, static_cast<uint64_t>(wait) * 1000)));
   }

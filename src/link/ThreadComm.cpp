@@ -75,18 +75,22 @@ void TCommEventChars::SetChar(int index, char value) {
 // ---- TCommEventThread.
 
 struct TCommEventThread::Shared {
-  std::mutex mutex;                    // stop, inDispatch
-  std::recursive_mutex handlerMutex;   // held while a handler runs
-  Handler handler;
+  std::mutex mutex;  // stop, inDispatch
   bool stop = false;
   bool inDispatch = false;
+  std::shared_ptr<std::recursive_mutex> gate;  // held while the handler runs
+  Handler handler;
+  bool active = true;  // under gate; cleared by Stop (the handler itself is kept:
+                       // Stop may be called from inside it)
   std::atomic<uint32_t> lastMask{0};
 };
 
 TCommEventThread::TCommEventThread(SerialDevice& device, TCommEventTypes events,
-                                   CommDispatcher dispatcher, Handler handler)
+                                   CommDispatcher dispatcher, Handler handler,
+                                   std::shared_ptr<std::recursive_mutex> gate)
     : device_(device), dispatcher_(std::move(dispatcher)), shared_(std::make_shared<Shared>()) {
   shared_->handler = std::move(handler);
+  shared_->gate = gate ? std::move(gate) : std::make_shared<std::recursive_mutex>();
   device_.setEventMask(eventMaskOf(events));
 }
 
@@ -115,8 +119,8 @@ void TCommEventThread::Start() {
       shared->inDispatch = true;
       lock.unlock();
       auto task = [shared, mask = result.events] {
-        std::lock_guard handlerLock(shared->handlerMutex);
-        if (shared->handler) shared->handler(mask);
+        std::lock_guard handlerLock(*shared->gate);
+        if (shared->active && shared->handler) shared->handler(mask);
       };
       try {
         if (dispatch) dispatch(task);
@@ -134,8 +138,8 @@ void TCommEventThread::Start() {
 void TCommEventThread::Stop() {
   if (!thread_.joinable()) return;
   {
-    std::lock_guard handlerLock(shared_->handlerMutex);
-    shared_->handler = nullptr;
+    std::lock_guard handlerLock(*shared_->gate);
+    shared_->active = false;
   }
   bool letGo;
   {
@@ -202,7 +206,12 @@ uint32_t writePerByteMs(TBaudRate rate) {
 TThreadComm::TThreadComm(std::unique_ptr<SerialDevice> device)
     : device_(device ? std::move(device) : makePosixSerialDevice()) {}
 
-TThreadComm::~TThreadComm() { Close(); }
+TThreadComm::~TThreadComm() {
+  Close();
+  // A handler that closed the port itself may still be returning on the
+  // event thread: wait for it before the handlers go away.
+  std::lock_guard wait(*handlerGate_);
+}
 
 std::string TThreadComm::resolvePath() const {
   if (resolver_) return resolver_(deviceName_);
@@ -255,7 +264,8 @@ void TThreadComm::Open() {
       remembered.emplace(kErrInitBuffers, error);
     try {
       thread_ = std::make_unique<TCommEventThread>(*device_, monitorEvents_, dispatcher_,
-                                                   [this](uint32_t mask) { HandleCommEvent(mask); });
+                                                   [this](uint32_t mask) { HandleCommEvent(mask); },
+                                                   handlerGate_);
       thread_->Start();
     } catch (const std::system_error&) {
       thread_.reset();

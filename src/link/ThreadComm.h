@@ -74,9 +74,10 @@ class TCommEventThread {
  public:
   using Handler = std::function<void(uint32_t mask)>;
 
-  // Sets the device's event mask to the monitored events.
+  // Sets the device's event mask to the monitored events. `gate` is held
+  // while the handler runs; its owner can lock it to wait for a running handler.
   TCommEventThread(SerialDevice& device, TCommEventTypes events, CommDispatcher dispatcher,
-                   Handler handler);
+                   Handler handler, std::shared_ptr<std::recursive_mutex> gate);
   ~TCommEventThread();
   TCommEventThread(const TCommEventThread&) = delete;
   TCommEventThread& operator=(const TCommEventThread&) = delete;
@@ -206,6 +207,7 @@ class TThreadComm {
   std::recursive_mutex mutex_;
   std::atomic<bool> enabled_{false};
   std::unique_ptr<TCommEventThread> thread_;
+  std::shared_ptr<std::recursive_mutex> handlerGate_ = std::make_shared<std::recursive_mutex>();
   uint32_t lastEventMask_ = 0;
 
   std::string deviceName_ = "Com2";
