@@ -394,17 +394,24 @@ void TSimulatorForm::setCaptions() {
 }
 
 void TSimulatorForm::fillProgram(const std::vector<std::string>& programLines) {
-  QStringList numbers;
-  QStringList lines;
-  numbers.reserve(static_cast<qsizetype>(programLines.size()));
-  lines.reserve(static_cast<qsizetype>(programLines.size()));
-  const int language = catalog_.language();
+  // One conversion for the whole text: a line break is never part of a
+  // Big5 or Windows-1252 character, so the lines stay one to one.
+  std::string text;
+  size_t size = 0;
+  for (const auto& line : programLines) size += line.size() + 1;
+  text.reserve(size);
+  QString numbers;
+  numbers.reserve(static_cast<qsizetype>(programLines.size() * 6));
   for (size_t i = 0; i < programLines.size(); ++i) {
-    numbers << QString::asprintf("N%04d", static_cast<int>(i + 1));  // N0001, N0002, ...
-    lines << qtext(programLines[i], language);
+    if (i > 0) {
+      text += '\n';
+      numbers += QLatin1Char('\n');
+    }
+    text += programLines[i];
+    numbers += QString::asprintf("N%04d", static_cast<int>(i + 1));  // N0001, N0002, ...
   }
-  Memo1->setPlainText(numbers.join(QLatin1Char('\n')));
-  ProgramMemo->setPlainText(lines.join(QLatin1Char('\n')));
+  Memo1->setPlainText(numbers);
+  ProgramMemo->setPlainText(qtext(text, catalog_.language()));
 }
 
 // ---------------------------------------------------------------- run control

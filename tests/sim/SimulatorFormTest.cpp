@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -501,6 +502,23 @@ TEST(SimulatorForm, ClosingTheWindowEndsTheRun) {
 }
 
 
+
+TEST(SimulatorForm, TimersDriveTheRunFromTheEventLoop) {
+  std::vector<std::string> lines(30, "G1 X100 Y50");
+  Fixture fx({move(sim::bcG01, 17, sim::mxX | sim::mxY, 100, 50)}, lines);
+  fx.f().show();
+  fx.stepTen();
+  fx.f().StartBtnClick();
+  QElapsedTimer clock;
+  clock.start();
+  while (fx.in().RunState != sim::rsIdle && clock.elapsed() < 5000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_EQ(fx.in().RunState, sim::rsIdle);
+  EXPECT_DOUBLE_EQ(fx.in().Position[0], 100);
+  EXPECT_EQ(fx.f().ProgramMemo->verticalScrollBar()->value(), 15);
+  EXPECT_EQ(fx.f().Memo1->verticalScrollBar()->value(), 15);
+  fx.f().close();
+}
 
 TEST(SimulatorForm, PictureOfAFinishedRun) {
   const std::vector<std::string> program = {
