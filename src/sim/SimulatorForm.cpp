@@ -1,6 +1,5 @@
 #include "sim/SimulatorForm.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
