@@ -305,6 +305,14 @@ TEST_F(SettingsFiles, LoadSettingsWithoutFilesGivesChineseAndBaud9600) {
   EXPECT_EQ(s.byteDelay, 10);
 }
 
+TEST(ShippedFiles, CustomerIniReadsAsIntended) {
+  const CustomerSettings c = loadCustomerIni(ZAR_DATA_DIR);
+  EXPECT_EQ(c.language, 1);
+  EXPECT_EQ(c.baudSelector, 4);
+  EXPECT_EQ(c.splashTime, 1500);
+  EXPECT_FALSE(fs::exists(fs::path(ZAR_DATA_DIR) / kInitIniName));  // would overwrite the user's at each build
+}
+
 TEST_F(SettingsFiles, SaveFailsCleanlyWhereNothingCanBeWritten) {
   EXPECT_FALSE(saveInitIni(Settings{}, 1, (dir_ / "missing" / "dir").string()));
 }
