@@ -16,7 +16,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QMetaObject>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -25,6 +27,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -34,8 +37,11 @@
 #include <filesystem>
 
 #include "app/AboutForm.h"
+#include "nc/ProgramFile.h"
 #include "ui/MessageForm.h"
+#include "ui/OpenFileForm.h"
 #include "ui/QtText.h"
+#include "ui/SaveFileForm.h"
 
 namespace zar {
 namespace {
@@ -282,8 +288,18 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   settings_.baudSelector = customer.baudSelector;
   settings_.splashTime = customer.splashTime;
   if (options.languageOverride == 0 || options.languageOverride == 1) settings_.language = options.languageOverride;
+  // The link primitives over the port, with these settings; the port's line
+  // events reach this thread through the event loop.
+  link_ = std::make_unique<Link>(CommPort, LinkSettings::from(settings_), log_, ports_.get());
+  CommPort.SetDispatcher([this](std::function<void()> task) {
+    if (QThread::currentThread() == thread()) {
+      task();
+      return;
+    }
+    QMetaObject::invokeMethod(this, [&task] { task(); }, Qt::BlockingQueuedConnection);
+  });
   // 9. Remembered file names.
-  lastFileNames_ = {"TMP", "TMP", "TMP"};
+  fileChoice_.LastFileName = {"TMP", "TMP", "TMP"};
   // 10. Where "Init.Ini" is: the working directory for the run.
   initIniPath_ = joinPath(workingDirectory_, kInitIniName);
   // 11.-12. Catalog and captions.
@@ -819,9 +835,22 @@ void TMainForm::setEditorLines(Page page, const std::vector<std::string>& lines)
 
 void TMainForm::appendEditorLine(Page page, std::string_view line) { editor(page)->appendPlainText(toQt(line)); }
 
+size_t TMainForm::editorLineCount(Page page) const {
+  const QTextDocument* doc = editor(page)->document();
+  if (doc->isEmpty()) return 0;
+  size_t count = static_cast<size_t>(doc->blockCount());
+  if (doc->lastBlock().text().isEmpty()) --count;  // as editorLines() counts
+  return count;
+}
+
+std::string TMainForm::editorLine(Page page, size_t index) const {
+  const QTextBlock block = editor(page)->document()->findBlockByNumber(static_cast<int>(index));
+  return block.isValid() ? fromQt(block.text()) : std::string();
+}
+
 std::string& TMainForm::lastFileName(Page page) {
   const int index = page == Page::None ? static_cast<int>(page_) : static_cast<int>(page);
-  return lastFileNames_[static_cast<size_t>(index < 0 || index > 2 ? 0 : index)];
+  return fileChoice_.LastFileName[static_cast<size_t>(index < 0 || index > 2 ? 0 : index)];
 }
 
 // ---------------------------------------------------------------- handlers
@@ -978,13 +1007,119 @@ void TMainForm::SetParameterList(int model) {
   ParaCheckListBox->clear();
 }
 
-// Transfers, files, the simulator and the service functions are handled by
-// their own subsystems; until those are connected here the buttons do nothing.
-void TMainForm::TransBtnClick() {}
-void TMainForm::RcvBtnClick() {}
-void TMainForm::DelProgBtnClick() {}
-void TMainForm::ReadFileBtnClick() {}
-void TMainForm::WriteFileBtnClick() {}
+// ---------------------------------------------------------------- link and dialogues
+
+void TMainForm::ConnectRS232() { link_->ConnectRS232(COM_Select->currentIndex()); }
+
+std::vector<QPushButton*> TMainForm::transferButtons() const {
+  return {TransBtn, RcvBtn, DelProgBtn, MultipleBtn, AutoDetectBtn, ParTrnBtn, ParRcvBtn, PLMTrnBtn, PLMRcvBtn};
+}
+
+bool TMainForm::runDialogue(const std::function<void()>& dialogue) {
+  if (link_->busy()) return false;
+  link_->setSettings(LinkSettings::from(settings_));
+  // Disabled for the dialogue, then back as they were, whatever happens in it.
+  struct Restore {
+    std::vector<std::pair<QPointer<QPushButton>, bool>> buttons;
+    ~Restore() {
+      for (auto& [button, enabled] : buttons)
+        if (button) button->setEnabled(enabled);
+    }
+  } restore;
+  for (QPushButton* button : transferButtons()) {
+    restore.buttons.emplace_back(button, button->isEnabled());
+    button->setEnabled(false);
+  }
+  dialogue();
+  return true;
+}
+
+nc::ProgramPage TMainForm::programPage() const {
+  nc::ProgramPage page;
+  page.slot = ProgNoEdit->value();
+  page.progName = fromQt(ProgNameEdit->text());
+  page.tmpProgName = fromQt(TmpProgNameEdit->text());
+  page.typeIndex = TypeSel->itemIndex();
+  page.comIndex = COM_Select->currentIndex();
+  return page;
+}
+
+void TMainForm::takeProgramNames(const nc::ProgramPage& before, const nc::ProgramPage& after) {
+  if (after.progName != before.progName) ProgNameEdit->setText(toQt(after.progName));
+  if (after.tmpProgName != before.tmpProgName) TmpProgNameEdit->setText(toQt(after.tmpProgName));
+}
+
+void TMainForm::scrollToTop(QPlainTextEdit* editorWidget) {
+  editorWidget->moveCursor(QTextCursor::Start);
+  editorWidget->verticalScrollBar()->setValue(0);
+}
+
+QString TMainForm::fileNameLabelText(const std::string& path) const {
+  // The path is a file-system name, not a catalog text.
+  return toQt(GetMessageText(nc::ProgramFiles::kFileLabel)) + QString::fromStdString(path);
+}
+
+void TMainForm::TransBtnClick() {
+  runDialogue([this] {
+    const nc::ProgramPage before = programPage();
+    nc::ProgramPage page = before;
+    nc::ProgramTransfer transfer(*link_, log_);
+    transfer.TransBtnClick(page);
+    takeProgramNames(before, page);
+  });
+}
+
+void TMainForm::RcvBtnClick() {
+  runDialogue([this] {
+    const nc::ProgramPage before = programPage();
+    nc::ProgramPage page = before;
+    nc::ProgramTransfer transfer(*link_, log_);
+    const nc::TransferOutcome outcome = transfer.RcvBtnClick(page);
+    takeProgramNames(before, page);
+    if (outcome == nc::TransferOutcome::Done) scrollToTop(ProgramMemo);
+  });
+}
+
+void TMainForm::DelProgBtnClick() {
+  runDialogue([this] {
+    const nc::ProgramPage before = programPage();
+    nc::ProgramPage page = before;
+    nc::ProgramTransfer transfer(*link_, log_);
+    transfer.DelProgBtnClick(page);
+    takeProgramNames(before, page);
+  });
+}
+
+void TMainForm::ReadFileBtnClick() {
+  if (!chooseOpenFile(this, Page::Program, fileChoice_, catalog_)) return;
+  const std::string path = fileChoice_.CurrentFileName;
+  // Hidden while it is filled; shown again on every way out.
+  ProgramMemo->hide();
+  FileNameLabel->setText(fileNameLabelText(path));
+  const nc::ProgramPage before = programPage();
+  nc::ProgramPage page = before;
+  nc::ProgramFiles files(log_);
+  const nc::LoadStatus status = files.load(path, page);
+  if (page.slot != before.slot) ProgNoEdit->setValue(page.slot);
+  if (status == nc::LoadStatus::Loaded) ProgNameEdit->setText(toQt(page.progName));
+  ProgramMemo->show();
+  if (status == nc::LoadStatus::Loaded) {
+    ProgramMemo->setFocus();
+    scrollToTop(ProgramMemo);
+  }
+}
+
+void TMainForm::WriteFileBtnClick() {
+  if (!chooseSaveFile(this, Page::Program, fileChoice_, catalog_)) return;
+  const std::string path = fileChoice_.CurrentFileName;
+  FileNameLabel->setText(fileNameLabelText(path));
+  nc::ProgramFiles files(log_);
+  files.save(path, programPage());
+}
+
+// The simulator, the service functions and the other pages' transfers and
+// files are handled by their own subsystems; until those are connected here
+// their buttons do nothing.
 void TMainForm::SimulatorBtnClick() {}
 void TMainForm::AutoDetectBtnClick() {}
 void TMainForm::MultipleBtnClick() {}

@@ -15,9 +15,12 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "link/Link.h"
 #include "link/PortNames.h"
 #include "link/ThreadComm.h"
+#include "nc/ProgramTransfer.h"
 #include "ui/DialogCaptions.h"
+#include "ui/FileChoice.h"
 #include "ui/MessageCatalog.h"
 #include "ui/MessageLog.h"
 #include "ui/Operator.h"
@@ -80,6 +83,8 @@ class TMainForm : public QWidget, public Operator {
   std::vector<std::string> editorLines(Page page) const override;
   void setEditorLines(Page page, const std::vector<std::string>& lines) override;
   void appendEditorLine(Page page, std::string_view line) override;
+  size_t editorLineCount(Page page) const override;
+  std::string editorLine(Page page, size_t index) const override;
 
   // ---- Catalog and message log
   std::string GetMessageText(int id) const { return catalog_.text(id); }
@@ -120,6 +125,30 @@ class TMainForm : public QWidget, public Operator {
   // working directory).
   TComm CommPort;
   PortDirectory& portDirectory() { return *ports_; }
+
+  // ---- Link primitives over CommPort with the link settings, on the port
+  // chosen in COM_Select.
+  Link& link() { return *link_; }
+  void ConnectRS232();
+  bool TransToZAR(std::string_view frame) { return link_->TransToZAR(frame); }
+  bool TransStr(std::string_view frame) { return link_->TransStr(frame); }
+  bool ReceiveFromZAR(int limit, int report) { return link_->ReceiveFromZAR(limit, report); }
+  bool ReceiveZARProgNo(int limit, int report) { return link_->ReceiveZARProgNo(limit, report); }
+  void DelayMs(unsigned ms) { link_->DelayMs(ms); }
+
+  // Runs one controller dialogue: with the transfer buttons of every page
+  // disabled (the window stays live while replies are awaited, the link
+  // pumps its events) and the link settings taken afresh. False, without
+  // running `dialogue`, while another one runs. The dialogue itself takes
+  // the link's DialogueGuard.
+  bool runDialogue(const std::function<void()>& dialogue);
+  // The buttons that start a controller dialogue, on every page.
+  std::vector<QPushButton*> transferButtons() const;
+
+  // The file choosers' shared state (chosen path, remembered names).
+  FileChoice& fileChoice() { return fileChoice_; }
+  // The program page's fields as the program dialogues and files take them.
+  nc::ProgramPage programPage() const;
 
   // Names the device behind COM n for the port box (tooltip and the label
   // under it); an empty text says nothing is known. By default the port
@@ -290,13 +319,17 @@ class TMainForm : public QWidget, public Operator {
   QPlainTextEdit* messageArea(Page page) const;
   QPlainTextEdit* editor(Page page) const;
   void followGutter(QPlainTextEdit* editor, QPlainTextEdit* gutter);
+  // Shows the names a program dialogue changed.
+  void takeProgramNames(const nc::ProgramPage& before, const nc::ProgramPage& after);
+  void scrollToTop(QPlainTextEdit* editor);
+  QString fileNameLabelText(const std::string& path) const;
 
   Settings settings_;
   MessageCatalog catalog_;
   MessageLog log_;
   std::string workingDirectory_;
   std::string initIniPath_;
-  std::array<std::string, 3> lastFileNames_{"TMP", "TMP", "TMP"};
+  FileChoice fileChoice_;
   std::string plcFilePath_ = "Tmp.mcn";
   Page page_ = Page::Program;
   bool delayBoxShown_ = false;
@@ -304,6 +337,7 @@ class TMainForm : public QWidget, public Operator {
   DialogCaptions dialogCaptions_;
   DialogAnswerer answerer_;
   std::unique_ptr<PortDirectory> ports_;
+  std::unique_ptr<Link> link_;
   PortDescriber describePort_;
   std::function<void()> firstPaint_;
 };
