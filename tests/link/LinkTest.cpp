@@ -261,7 +261,7 @@ TEST_F(LinkTest, SilentControllerTimesOutWhileTheWindowStaysLive) {
   EXPECT_FALSE(link.ReceiveFromZAR(Link::kReplyLimit, 1));
   const double took = secondsSince(start);
   EXPECT_GE(took, 1.0);
-  EXPECT_LT(took, 1.8);
+  EXPECT_LT(took, 2.5);
   EXPECT_EQ(lines(), (std::vector<std::string>{"#103:", "#107:"}));
   EXPECT_EQ(op.beeps, 1);
   EXPECT_FALSE(comm.Enabled());
@@ -296,7 +296,7 @@ TEST_F(LinkTest, ReplyTimeRunsFromTheStartOfTheOperation) {
   peer.join();
   const double took = secondsSince(start);
   EXPECT_GE(took, 1.5);  // the last byte at 0.6 s, then one silent read attempt
-  EXPECT_LT(took, 2.3);
+  EXPECT_LT(took, 3.0);
   EXPECT_EQ(lines().front(), "#103:");
 }
 

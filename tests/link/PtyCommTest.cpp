@@ -22,6 +22,13 @@ double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Bytes written on the master reach the slave's queue a moment later.
+bool waitForQueue(TComm& comm, int count) {
+  const auto end = Clock::now() + 2s;
+  while (comm.InQueCount() < count && Clock::now() < end) std::this_thread::sleep_for(5ms);
+  return comm.InQueCount() == count;
+}
+
 TEST(PtyComm, ReadWriteQueueCountsAndPurge) {
   PtyPair pty;
   TComm comm;
@@ -39,8 +46,7 @@ TEST(PtyComm, ReadWriteQueueCountsAndPurge) {
 
   pty.send(std::string("ab\x00\xff\r\n", 6));
   ASSERT_EQ(comm.WaitInput(1000), 1);
-  std::this_thread::sleep_for(20ms);
-  EXPECT_EQ(comm.InQueCount(), 6);
+  EXPECT_TRUE(waitForQueue(comm, 6));
   char buffer[16] = {};
   const auto start = Clock::now();
   EXPECT_EQ(comm.Read(buffer, 6), 6);
@@ -49,8 +55,7 @@ TEST(PtyComm, ReadWriteQueueCountsAndPurge) {
   EXPECT_EQ(comm.InQueCount(), 0);
 
   pty.send("stale");
-  ASSERT_EQ(comm.WaitInput(1000), 1);
-  std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(waitForQueue(comm, 5));
   comm.PurgeIn();
   EXPECT_EQ(comm.InQueCount(), 0);
   EXPECT_EQ(comm.WaitInput(50), 0);

@@ -322,17 +322,5 @@ TEST(ThreadComm, HandlerMayCloseThePortWithoutADispatcher) {
   EXPECT_FALSE(p.comm->Enabled());
 }
 
-TEST(ThreadComm, EventCharsIndexAndAssign) {
-  TCommEventChars a;
-  EXPECT_EQ(a.Char(1), 0x11);
-  EXPECT_EQ(a.Char(0), 0);
-  a.SetChar(3, '?');
-  a.SetChar(9, '!');  // ignored
-  TCommEventChars b;
-  b = a;
-  EXPECT_EQ(b.ErrorChar(), '?');
-  EXPECT_EQ(b.Char(2), 0x13);
-}
-
 }  // namespace
 }  // namespace zar
