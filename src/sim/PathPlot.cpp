@@ -49,8 +49,8 @@ void appendTenths(std::string& out, std::int32_t v) {
   out += buf;
 }
 
-constexpr std::size_t kSeenSlots = std::size_t{1} << 21;
-constexpr std::size_t kSeenLimit = kSeenSlots / 2;
+constexpr std::size_t kFirstSeenSlots = 4096;
+constexpr std::size_t kSeenLimit = std::size_t{1} << 20;  // segments remembered
 constexpr double kPixelLimit = 1e8;  // tenths of a pixel, far outside any drawing
 
 }  // namespace
@@ -144,16 +144,26 @@ bool SvgPlot::seenBefore(Pixel a, Pixel b) {
   key = mix(key ^ ((static_cast<std::uint64_t>(static_cast<std::uint32_t>(b.x)) << 32) |
                    static_cast<std::uint32_t>(b.y)));
   if (key == 0) key = 1;
-  if (seen_.empty()) seen_.assign(kSeenSlots, 0);
-  std::size_t slot = key & (kSeenSlots - 1);
-  while (seen_[slot] != 0) {
-    if (seen_[slot] == key) return true;
-    slot = (slot + 1) & (kSeenSlots - 1);
+  if (seen_.empty()) seen_.assign(kFirstSeenSlots, 0);
+  const auto find = [&](std::uint64_t k) {
+    const std::size_t mask = seen_.size() - 1;
+    std::size_t slot = k & mask;
+    while (seen_[slot] != 0 && seen_[slot] != k) slot = (slot + 1) & mask;
+    return slot;
+  };
+  std::size_t slot = find(key);
+  if (seen_[slot] == key) return true;
+  if (seenCount_ >= kSeenLimit) return false;
+  if (2 * (seenCount_ + 1) > seen_.size()) {
+    // Keep the table at most half full: double it.
+    std::vector<std::uint64_t> old(seen_.size() * 2, 0);
+    old.swap(seen_);
+    for (std::uint64_t k : old)
+      if (k != 0) seen_[find(k)] = k;
+    slot = find(key);
   }
-  if (seenCount_ < kSeenLimit) {
-    seen_[slot] = key;
-    ++seenCount_;
-  }
+  seen_[slot] = key;
+  ++seenCount_;
   return false;
 }
 
