@@ -27,6 +27,7 @@
 #include <iterator>
 #include <memory>
 
+#include "app/AboutForm.h"
 #include "ui/Encoding.h"
 
 namespace fs = std::filesystem;
@@ -486,6 +487,27 @@ TEST_F(MainFormTest, ManualOpensInTheWorkingDirectoryOrSaysWhyNot) {
   });
   f.SpeedButton1->click();
   EXPECT_EQ(shown, QStringLiteral("Can't found Acrobat Reader(AcroRd32.exe)!!"));
+}
+
+TEST_F(MainFormTest, VersionButtonShowsTheAboutWindowWithItsCloseButton) {
+  writeCatalogs();
+  TMainForm& f = make(1);
+  bool closeVisible = false;
+  QString text;
+  QTimer::singleShot(0, [&] {
+    if (auto* about = qobject_cast<TAboutForm*>(QApplication::activeModalWidget())) {
+      closeVisible = about->CloseBtn->isVisible();
+      text = about->AboutText->text();
+      about->CloseBtn->click();
+    }
+  });
+  f.VersionBtn->click();
+  EXPECT_TRUE(closeVisible);
+  EXPECT_EQ(text, QStringLiteral("E100"));
+
+  MessageCatalog catalog;
+  TAboutForm splash(1, catalog, true);
+  EXPECT_TRUE(splash.CloseBtn->isHidden());
 }
 
 TEST_F(MainFormTest, PortBoxShowsTheDeviceBehindEachEntry) {
