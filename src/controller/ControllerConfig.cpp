@@ -159,7 +159,8 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error) {
       fail(error, "bad step index '" + std::string(index) + "' in fault");
       return std::nullopt;
     }
-    fault.step += ":" + std::string(index);
+    fault.step += ':';
+    fault.step += index;
     rest = rest.substr(second + 1);
   }
   std::string_view kind = rest;

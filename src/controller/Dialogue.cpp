@@ -266,8 +266,12 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
         if (id_.type == ControllerType::X02) items_.emplace_back("list.name", program.name + "\r\n");
         for (size_t i = 0; i < program.lines.size(); ++i) {
           const int n = static_cast<int>(i) + 1;
-          items_.emplace_back(indexed("list.line", n),
-                              "N" + std::to_string(n) + " " + program.lines[i] + "\r\n");
+          std::string line = "N";
+          line += std::to_string(n);
+          line += ' ';
+          line += program.lines[i];
+          line += f::kLineEnd;
+          items_.emplace_back(indexed("list.line", n), std::move(line));
         }
         items_.emplace_back("list.end", f::kAttention);
         nextItem_ = 0;
@@ -445,7 +449,8 @@ std::vector<Response> Dialogue::streamImage() {
   for (size_t i = 0; i < image.size(); ++i) {
     const bool first = i == 0;
     std::string step = first && !id_.sqrReloading ? "plc.sqr" : indexed("plc.record", int(i) + 1);
-    std::string bytes = (first ? std::string(1, f::ACK) : std::string()) + plcRecord(image[i]);
+    std::string bytes = first ? std::string(1, f::ACK) : std::string();
+    bytes += plcRecord(image[i]);
     out.push_back(answer(std::move(step), std::move(bytes), [] {}));
     if (stopped()) return out;
   }

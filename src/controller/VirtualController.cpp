@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,7 +37,10 @@ std::string TrafficEntry::describe() const {
     case Kind::In: return "PC  " + escapeBytes(bytes);
     case Kind::Out: {
       std::string line = "ZAR " + escapeBytes(bytes) + "  [" + step + "]";
-      if (fault) line += " " + std::string(faultKindName(*fault));
+      if (fault) {
+        line += ' ';
+        line += faultKindName(*fault);
+      }
       return line;
     }
     case Kind::Open: return "-- open";
@@ -159,27 +163,29 @@ std::string VirtualController::devicePath() const {
 // ---- the controller thread ---------------------------------------------------
 
 void VirtualController::run() {
+  // Paced bytes are due every half millisecond at 19200 baud: wake on time.
+  ::prctl(PR_SET_TIMERSLACK, 1UL);
   for (;;) {
     const auto now = Clock::now();
-    // Sleep until the next paced byte is due, or until something happens.
+    // Sleep until a frame may be complete or a reply is due on a paced
+    // line, or until something happens.
     std::optional<Clock::time_point> next;
+    auto wakeAt = [&next](Clock::time_point t) { next = next ? std::min(*next, t) : t; };
     bool wantWrite = false;
     {
       std::lock_guard lock(mutex_);
       if (stopRequested_) return;
-      if (!input_.empty()) next = input_.front().due;
+      if (const auto due = inputDue()) wakeAt(*due);
       if (!output_.empty()) {
-        const OutItem& item = output_.front();
-        if (item.hangup) {
-          next = next ? std::min(*next, now + std::chrono::milliseconds(5))
-                      : now + std::chrono::milliseconds(5);
+        if (output_.front().hangup) {
+          wakeAt(now + std::chrono::milliseconds(5));
+        } else if (const auto due = outputDue(); due <= now) {
+          wantWrite = true;
         } else {
-          auto due = std::max(item.ready, outLineFree_) + byteTime_;
-          if (due <= now) wantWrite = true;
-          else next = next ? std::min(*next, due) : due;
+          wakeAt(due);
         }
       }
-      if (const auto save = nextSave()) next = next ? std::min(*next, *save) : *save;
+      if (const auto save = nextSave()) wakeAt(*save);
     }
     pollfd fds[3] = {{wake_, POLLIN, 0},
                      {master_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
@@ -294,25 +300,41 @@ void VirtualController::processInput(Clock::time_point now) {
   }
 }
 
+// The first byte in the queue that may end a frame (or a client event): no
+// frame can be complete before it has arrived.
+std::optional<VirtualController::Clock::time_point> VirtualController::inputDue() const {
+  for (const InByte& in : input_)
+    if (in.kind != InByte::Kind::Byte || in.byte == '\n' || in.byte == '\x03') return in.due;
+  return std::nullopt;
+}
+
+// Replies go out in pieces that end at a line end or ETX (or at the reply's
+// end), each when its last byte has crossed a paced line: the client sees a
+// reply complete exactly when it would on the wire, with one wake-up per reply.
+size_t VirtualController::pieceEnd(const OutItem& item) {
+  const size_t end = item.bytes.find_first_of("\n\x03", item.written);
+  return end == std::string::npos ? item.bytes.size() : end + 1;
+}
+
+VirtualController::Clock::time_point VirtualController::outputDue() const {
+  const OutItem& item = output_.front();
+  if (byteTime_.count() == 0) return item.ready;
+  return std::max(item.ready, outLineFree_) +
+         byteTime_ * static_cast<long>(pieceEnd(item) - item.written);
+}
+
 void VirtualController::writeOutput(Clock::time_point now) {
   std::lock_guard lock(mutex_);
   while (!output_.empty() && !output_.front().hangup) {
     OutItem& item = output_.front();
-    if (item.ready > now) return;
-    size_t allowed = item.bytes.size() - item.written;
-    if (byteTime_.count() > 0) {
-      // Bytes whose last bit has left the line by now.
-      const auto start = std::max(item.ready, outLineFree_);
-      const auto due = static_cast<size_t>((now - start) / byteTime_);
-      allowed = std::min(allowed, due);
-      if (allowed == 0) return;
-    }
-    const ssize_t n = ::write(master_, item.bytes.data() + item.written, allowed);
+    if (outputDue() > now) return;
+    const size_t piece = byteTime_.count() ? pieceEnd(item) - item.written
+                                           : item.bytes.size() - item.written;
+    const ssize_t n = ::write(master_, item.bytes.data() + item.written, piece);
     if (n <= 0) return;  // the terminal's buffer is full; wait for POLLOUT
-    if (byteTime_.count() > 0)
-      outLineFree_ = std::max(item.ready, outLineFree_) + byteTime_ * n;
+    if (byteTime_.count() > 0) outLineFree_ = std::max(item.ready, outLineFree_) + byteTime_ * n;
     item.written += static_cast<size_t>(n);
-    if (item.written < item.bytes.size()) return;
+    if (item.written < item.bytes.size()) continue;
     output_.pop_front();
   }
 }

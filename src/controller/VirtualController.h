@@ -138,6 +138,9 @@ class VirtualController {
   void processInput(Clock::time_point now);
   void clientLeft(bool reopened, Clock::time_point at);  // caller holds mutex_
   void writeOutput(Clock::time_point now);
+  std::optional<Clock::time_point> inputDue() const;  // caller holds mutex_
+  Clock::time_point outputDue() const;                // caller holds mutex_; output not empty
+  static size_t pieceEnd(const OutItem& item);
   bool hangupDue() const;
   void hangUp();
   void record(TrafficEntry entry);  // caller holds mutex_
