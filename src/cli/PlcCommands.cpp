@@ -3,6 +3,7 @@
 // also name the source line.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -73,7 +74,7 @@ void printMessages(std::ostream& out, const std::vector<std::string>& messages, 
 }
 
 // A source line made safe for a terminal: control bytes escaped, long lines cut.
-std::string shownLine(const std::string& line) {
+std::string shownLine(std::string_view line) {
   std::string out;
   for (size_t i = 0; i < line.size() && i < kMaxShownLine; ++i) {
     const unsigned char c = static_cast<unsigned char>(line[i]);
@@ -89,23 +90,37 @@ std::string shownLine(const std::string& line) {
   return out;
 }
 
-// Physical lines of a text file (LF or CR LF ends), any length.
-std::vector<std::string> readSourceLines(const std::string& path) {
+// A text file read whole.
+std::string readSourceFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::cerr << path << ": " << std::strerror(errno) << '\n';
     fail(kExitIo);
   }
-  std::vector<std::string> lines;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    line.clear();
-  }
+  std::string content;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec) content.reserve(static_cast<size_t>(size));
+  char chunk[1 << 16];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+    content.append(chunk, static_cast<size_t>(in.gcount()));
   if (in.bad()) {
     std::cerr << path << ": read error\n";
     fail(kExitIo);
+  }
+  return content;
+}
+
+// Its physical lines (LF or CR LF ends, any length), as views into it.
+std::vector<std::string_view> splitLines(std::string_view rest) {
+  std::vector<std::string_view> lines;
+  lines.reserve(static_cast<size_t>(std::count(rest.begin(), rest.end(), '\n')) + 1);
+  while (!rest.empty()) {
+    const size_t lf = rest.find('\n');
+    std::string_view line = rest.substr(0, lf);
+    rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
   }
   return lines;
 }
@@ -126,7 +141,8 @@ void runCompile(const std::string& source, const std::string& image, bool writeI
   PlcPageOperator page;
   MessageLog log(catalog, page);
 
-  const std::vector<std::string> lines = readSourceLines(source);
+  const std::string content = readSourceFile(source);
+  const std::vector<std::string_view> lines = splitLines(content);
   std::string imagePath;
   if (writeImage) {
     imagePath = image.empty() ? plc::PlcImageFileName(source) : image;

@@ -14,12 +14,16 @@ std::uint8_t hi(std::uint16_t v) { return static_cast<std::uint8_t>(v >> 8); }
 
 }  // namespace
 
-PlcEditorMode DecidePlcEditorMode(const std::vector<std::string>& lines) {
+PlcEditorMode DecidePlcEditorMode(const std::vector<std::string_view>& lines) {
   if (lines.empty()) return PlcEditorMode::Empty;
-  for (const std::string& line : lines)
+  for (std::string_view line : lines)
     for (char c : line)
       if (!isImageDigit(c)) return PlcEditorMode::Source;
   return PlcEditorMode::Image;
+}
+
+PlcEditorMode DecidePlcEditorMode(const std::vector<std::string>& lines) {
+  return DecidePlcEditorMode(std::vector<std::string_view>(lines.begin(), lines.end()));
 }
 
 std::string_view StripPlcComment(std::string_view line) {
@@ -96,12 +100,16 @@ std::vector<std::uint8_t> PlcImageBytes(const std::vector<PlcInstruction>& list,
 
 std::string PlcImageText(const std::vector<std::uint8_t>& bytes) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(bytes.size() * 2 + (bytes.size() / kImageBytesPerLine) * 2);
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 0x0F];
-    if ((i + 1) % kImageBytesPerLine == 0) text += "\r\n";
+  const size_t n = bytes.size();
+  std::string text(n * 2 + (n / kImageBytesPerLine) * 2, '\0');
+  char* out = text.data();
+  for (size_t i = 0; i < n; ++i) {
+    *out++ = kHex[bytes[i] >> 4];
+    *out++ = kHex[bytes[i] & 0x0F];
+    if ((i + 1) % kImageBytesPerLine == 0) {
+      *out++ = '\r';
+      *out++ = '\n';
+    }
   }
   return text;
 }
@@ -129,13 +137,18 @@ bool WritePlcImage(const std::vector<PlcInstruction>& list, const PresetTable& p
   return (std::fclose(f) == 0) && written;
 }
 
-PlcCompileResult CompilePlcSource(const std::vector<std::string>& lines, PlcWorkspace& workspace,
-                                  std::vector<PlcInstruction>& list) {
+PlcCompileResult CompilePlcSource(const std::vector<std::string_view>& lines,
+                                  PlcWorkspace& workspace, std::vector<PlcInstruction>& list) {
   PlcCompileResult result;
   result.mode = PlcEditorMode::Source;
   list.clear();
+  try {
+    list.reserve(lines.size());
+  } catch (const std::bad_alloc&) {
+    // Only a hint: the list grows line by line below.
+  }
   int lineNo = 0;
-  for (const std::string& raw : lines) {
+  for (std::string_view raw : lines) {
     ++lineNo;
     const std::string_view line = StripPlcComment(raw);
     if (line.empty()) continue;
@@ -162,6 +175,13 @@ PlcCompileResult CompilePlcSource(const std::vector<std::string>& lines, PlcWork
 
 PlcCompileResult CompilePlcProgram(const std::vector<std::string>& lines, PlcWorkspace& workspace,
                                    const std::string& imagePath, const MessageLog& log) {
+  return CompilePlcProgram(std::vector<std::string_view>(lines.begin(), lines.end()), workspace,
+                           imagePath, log);
+}
+
+PlcCompileResult CompilePlcProgram(const std::vector<std::string_view>& lines,
+                                   PlcWorkspace& workspace, const std::string& imagePath,
+                                   const MessageLog& log) {
   PlcCompileResult result;
   result.mode = DecidePlcEditorMode(lines);
   if (result.mode != PlcEditorMode::Source) return result;

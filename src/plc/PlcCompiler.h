@@ -28,6 +28,7 @@ enum class PlcEditorMode { Empty, Image, Source };
 
 // Image when every character of every line is 0-9 or A-F (empty lines do
 // not count against it), Empty when there are no lines, Source otherwise.
+PlcEditorMode DecidePlcEditorMode(const std::vector<std::string_view>& lines);
 PlcEditorMode DecidePlcEditorMode(const std::vector<std::string>& lines);
 
 // What is left of a source line once its comment (from the first ";") and
@@ -60,13 +61,17 @@ struct PlcCompileResult {
 
 // Compiles source lines into `list` (no messages, no file). Writes presets and
 // the ATM block of `workspace` for every line encoded.
-PlcCompileResult CompilePlcSource(const std::vector<std::string>& lines, PlcWorkspace& workspace,
-                                  std::vector<PlcInstruction>& list);
+PlcCompileResult CompilePlcSource(const std::vector<std::string_view>& lines,
+                                  PlcWorkspace& workspace, std::vector<PlcInstruction>& list);
 
 // The PLC page's compile step, shared by the window and zarctl: decides the
 // editor mode; for source, compiles and (when `imagePath` is not empty)
 // writes the image. A failing line gives message 200 + code in the PLC
 // page's message area. Nothing is written for an empty or image editor.
+// The lines may also be views into one text (a file read whole).
+PlcCompileResult CompilePlcProgram(const std::vector<std::string_view>& lines,
+                                   PlcWorkspace& workspace, const std::string& imagePath,
+                                   const MessageLog& log);
 PlcCompileResult CompilePlcProgram(const std::vector<std::string>& lines, PlcWorkspace& workspace,
                                    const std::string& imagePath, const MessageLog& log);
 

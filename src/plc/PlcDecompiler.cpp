@@ -91,7 +91,7 @@ int PlcImageReader::getRaw() {
   return c;
 }
 
-int PlcImageReader::nextChar() {
+int PlcImageReader::nextCharSlow() {
   for (;;) {
     const int c = getRaw();
     if (c == '\n') continue;

@@ -21,9 +21,19 @@ class PlcImageReader {
 
   // The next character, skipping line feeds and a carriage return before a
   // line feed; -1 at the end.
-  int nextChar();
+  int nextChar() {
+    if (pos_ < buffer_.size()) {
+      const char c = buffer_[pos_];
+      if (c != '\n' && c != '\r') {
+        ++pos_;
+        return static_cast<unsigned char>(c);
+      }
+    }
+    return nextCharSlow();
+  }
 
  private:
+  int nextCharSlow();
   int peekRaw();
   int getRaw();
 

@@ -1,7 +1,6 @@
 #include "plc/PlcInstruction.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace zar::plc {
 
@@ -277,10 +276,22 @@ constexpr int kMaxTokens = 20;
 
 std::uint16_t word(std::uint8_t lo, std::uint8_t hi) { return static_cast<std::uint16_t>(lo | (hi << 8)); }
 
-std::string threeDigits(int n) {
+// Appends `value` with at least `width` digits (base 10 or 16, upper case).
+void appendDigits(std::string& out, unsigned value, int width, unsigned base = 10) {
   char buf[8];
-  std::snprintf(buf, sizeof buf, " %03d", n & 0xFFFF);
-  return buf;
+  int n = 0;
+  do {
+    buf[n++] = "0123456789ABCDEF"[value % base];
+    value /= base;
+  } while (value != 0 && n < 8);
+  for (int i = n; i < width; ++i) out += '0';
+  while (n > 0) out += buf[--n];
+}
+
+// A bare number (timer, counter or label number; ATM numbers): blank and digits.
+void appendNumber(std::string& out, unsigned value, int width) {
+  out += ' ';
+  appendDigits(out, value, width);
 }
 
 }  // namespace
@@ -341,15 +352,24 @@ int ParseOperand(std::string_view text, ParsedOperand& out) {
   return psOk;
 }
 
+namespace {
+
+void appendOperand(std::string& out, int kind, std::uint16_t value) {
+  out += ' ';
+  if (kind < 0 || kind >= okNoDigits) {
+    out += '?';
+    return;
+  }
+  out += kPrefixes[kind];
+  appendDigits(out, value, kDigits[kind], kind == okHex ? 16 : 10);
+}
+
+}  // namespace
+
 std::string FormatOperand(int kind, std::uint16_t value) {
-  if (kind < 0 || kind >= okNoDigits) return " ?";
-  char buf[16];
-  if (kind == okHex)
-    std::snprintf(buf, sizeof buf, " $%04X", static_cast<unsigned>(value));
-  else
-    std::snprintf(buf, sizeof buf, " %s%0*u", kPrefixes[kind].data(), kDigits[kind],
-                  static_cast<unsigned>(value));
-  return buf;
+  std::string out;
+  appendOperand(out, kind, value);
+  return out;
 }
 
 int EncodeLine(std::string_view line, PlcInstruction& out, PresetTable& presets, AtmBlock& atm) {
@@ -443,62 +463,79 @@ int DecodeInstruction(const PlcInstruction& ins, const PresetTable& presets, con
     return check(spec.accept[i], kind, value) == psOk;
   };
 
-  std::string operands;
+  // Operands are checked before anything is written.
   switch (m->cls) {
-    case C::None: break;
-    case C::Timer:
-    case C::Counter: {
-      if (!ok(0, okRelay, ins.kind)) return psCannotDecode;
-      operands = threeDigits(ins.kind) + FormatOperand(okDecimal, presets[ins.kind]);
-      if (m->cls == C::Counter) {
-        if (!ok(2, ins.kind2, ins.value1)) return psCannotDecode;
-        operands += FormatOperand(ins.kind2, ins.value1);
-      }
+    case C::None:
+    case C::Label:
       break;
-    }
+    case C::Timer:
+      if (!ok(0, okRelay, ins.kind)) return psCannotDecode;
+      break;
+    case C::Counter:
+      if (!ok(0, okRelay, ins.kind) || !ok(2, ins.kind2, ins.value1)) return psCannotDecode;
+      break;
     case C::ShiftRegister:
       if (!ok(0, okRelay, ins.startAddress()) || !ok(1, okRelay, ins.value1)) return psCannotDecode;
-      operands = FormatOperand(okRelay, ins.startAddress()) + FormatOperand(okRelay, ins.value1);
       break;
     case C::DataWord:
       if (!ok(0, ins.kind, ins.value1) || !ok(1, okDataMemory, ins.value2)) return psCannotDecode;
-      operands = FormatOperand(ins.kind, ins.value1) + FormatOperand(okDataMemory, ins.value2);
       break;
     case C::DecodeByte:
     case C::Decode:
       if (!ok(0, ins.kind, ins.value1) || !ok(1, okDecimal, ins.value2)) return psCannotDecode;
-      operands = FormatOperand(ins.kind, ins.value1) + FormatOperand(okDecimal, ins.value2);
       break;
-    case C::Label:
-      operands = threeDigits(ins.kind);
-      break;
-    case C::Shift: {
+    case C::Shift:
       if (!ok(0, okDecimal, ins.kind)) return psCannotDecode;
-      char buf[8];
-      std::snprintf(buf, sizeof buf, " #%02u", static_cast<unsigned>(ins.kind));
-      operands = buf;
       break;
-    }
-    case C::Atm: {
-      const std::uint16_t out1 = word(atm[4], atm[5]);
-      const std::uint16_t out2 = word(atm[8], atm[9]);
+    case C::Atm:
       if (!ok(0, okRelay, atm[0]) || !ok(1, okRelay, atm[1]) || atm[1] < atm[0] ||
-          !ok(2, atm[2], out1) || !ok(3, atm[6], out2))
+          !ok(2, atm[2], word(atm[4], atm[5])) || !ok(3, atm[6], word(atm[8], atm[9])))
         return psCannotDecode;
-      char buf[16];
-      std::snprintf(buf, sizeof buf, " %02u %02u", static_cast<unsigned>(atm[0]),
-                    static_cast<unsigned>(atm[1]));
-      operands = buf + FormatOperand(atm[2], out1) + FormatOperand(atm[6], out2);
       break;
-    }
     default:
       if (!ok(0, ins.kind, ins.value1)) return psCannotDecode;
-      operands = FormatOperand(ins.kind, ins.value1);
       break;
   }
-  text.reserve(m->name.size() + operands.size());
+
   text.assign(m->name);
-  text += operands;
+  switch (m->cls) {
+    case C::None: break;
+    case C::Timer:
+    case C::Counter:
+      appendNumber(text, ins.kind, 3);
+      appendOperand(text, okDecimal, presets[ins.kind]);
+      if (m->cls == C::Counter) appendOperand(text, ins.kind2, ins.value1);
+      break;
+    case C::ShiftRegister:
+      appendOperand(text, okRelay, ins.startAddress());
+      appendOperand(text, okRelay, ins.value1);
+      break;
+    case C::DataWord:
+      appendOperand(text, ins.kind, ins.value1);
+      appendOperand(text, okDataMemory, ins.value2);
+      break;
+    case C::DecodeByte:
+    case C::Decode:
+      appendOperand(text, ins.kind, ins.value1);
+      appendOperand(text, okDecimal, ins.value2);
+      break;
+    case C::Label:
+      appendNumber(text, ins.kind, 3);
+      break;
+    case C::Shift:
+      text += " #";
+      appendDigits(text, ins.kind, 2);
+      break;
+    case C::Atm:
+      appendNumber(text, atm[0], 2);
+      appendNumber(text, atm[1], 2);
+      appendOperand(text, atm[2], word(atm[4], atm[5]));
+      appendOperand(text, atm[6], word(atm[8], atm[9]));
+      break;
+    default:
+      appendOperand(text, ins.kind, ins.value1);
+      break;
+  }
   return psOk;
 }
 

@@ -3,6 +3,8 @@
 namespace zar::plc::test {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 const std::string kZeroLine = std::string(32, '0') + "\r\n";
 
 std::string hexOf(const std::array<std::uint8_t, 6>& b) {
@@ -68,11 +70,11 @@ TEST(PlcImageFileName, ReplacesTheExtensionOfTheFileNameOnly) {
 }
 
 TEST(PlcEditorMode, UpperCaseHexOnlyIsAnImage) {
-  EXPECT_EQ(DecidePlcEditorMode({}), PlcEditorMode::Empty);
-  EXPECT_EQ(DecidePlcEditorMode({"0100000000000900F4010000", "", "ABCDEF"}), PlcEditorMode::Image);
-  EXPECT_EQ(DecidePlcEditorMode({"", ""}), PlcEditorMode::Image);
-  EXPECT_EQ(DecidePlcEditorMode({"0100", "00a0"}), PlcEditorMode::Source);
-  EXPECT_EQ(DecidePlcEditorMode({"0100 "}), PlcEditorMode::Source);
+  EXPECT_EQ(DecidePlcEditorMode(Lines{}), PlcEditorMode::Empty);
+  EXPECT_EQ(DecidePlcEditorMode(Lines{"0100000000000900F4010000", "", "ABCDEF"}), PlcEditorMode::Image);
+  EXPECT_EQ(DecidePlcEditorMode(Lines{"", ""}), PlcEditorMode::Image);
+  EXPECT_EQ(DecidePlcEditorMode(Lines{"0100", "00a0"}), PlcEditorMode::Source);
+  EXPECT_EQ(DecidePlcEditorMode(Lines{"0100 "}), PlcEditorMode::Source);
 }
 
 TEST_F(PlcCompilerTest, ImageTextIsNotCompiledAndALowerCaseDigitMakesSource) {
@@ -116,7 +118,7 @@ TEST_F(PlcCompilerTest, PresetsSurviveBetweenCompilations) {
 }
 
 TEST_F(PlcCompilerTest, UnwritableImageIsReportedToTheCaller) {
-  const auto r = CompilePlcProgram({"LD 0000"}, ws, (dir / "missing" / "x.mcn").string(), log);
+  const auto r = CompilePlcProgram(Lines{"LD 0000"}, ws, (dir / "missing" / "x.mcn").string(), log);
   EXPECT_EQ(r.status, 0);
   EXPECT_FALSE(r.imageWritten);
 }
