@@ -109,7 +109,8 @@ bool VirtualController::start(std::string* error) {
   input_.clear();
   output_.clear();
   started_ = Clock::now();
-  inLineFree_ = outLineFree_ = started_;
+  inLineFree_ = outLineFree_ = lastByteDue_ = started_;
+  atFrameStart_ = true;
   hangupSince_.reset();
   clients_ = 0;
   stopRequested_ = false;
@@ -222,9 +223,16 @@ void VirtualController::readInput(Clock::time_point now) {
     if (n <= 0) return;  // EAGAIN; EIO cannot happen while we hold the slave
     std::lock_guard lock(mutex_);
     for (ssize_t i = 0; i < n; ++i) {
-      // On a paced line each byte arrives 10 bits after the one before it.
-      inLineFree_ = std::max(inLineFree_, now) + byteTime_;
-      input_.push_back({InByte::Kind::Byte, buf[i], inLineFree_});
+      // On a paced line each byte of a frame arrives 10 bits after the one
+      // before it. A frame the PC writes before the previous one has crossed
+      // (streamed PLC records) is not queued behind it, though: a terminal,
+      // unlike a real port, cannot hold the PC's writes back, so the backlog
+      // would only count against the PC's time-out for the next reply.
+      const auto due = (atFrameStart_ ? now : std::max(lastByteDue_, now)) + byteTime_;
+      lastByteDue_ = due;
+      inLineFree_ = std::max(inLineFree_, due);
+      input_.push_back({InByte::Kind::Byte, buf[i], due});
+      atFrameStart_ = buf[i] == '\n' || buf[i] == '\x03';
     }
   }
 }

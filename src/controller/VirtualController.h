@@ -180,6 +180,8 @@ class VirtualController {
   std::deque<InByte> input_;
   std::deque<OutItem> output_;
   Clock::time_point inLineFree_;
+  Clock::time_point lastByteDue_;  // arrival of the last byte read
+  bool atFrameStart_ = true;       // that byte ended a frame
   Clock::time_point outLineFree_;
   std::optional<Clock::time_point> hangupSince_;
   std::thread thread_;

@@ -179,6 +179,21 @@ TEST(ControllerPacing, RepliesTakeTheWireTimeOfTheBytes) {
   EXPECT_GE(msSince(t0), 0.9 * wireMs);  // loose: only a lower bound
 }
 
+TEST(ControllerPacing, StreamedRecordsDoNotDelayTheNextReply) {
+  // 30 records of 36 bytes take 9 s at 1200 baud; the PC writes them at once
+  // and then waits for the link-off reply with its usual time-out.
+  ControllerConfig c;
+  c.paceBaud = 1200;
+  Faulty fx({}, c);
+  ASSERT_EQ(fx.pc->ask(f::kLon), kStxAck);
+  ASSERT_EQ(fx.pc->ask(f::kSqw), kStxAck);
+  std::string stream;
+  for (int i = 0; i < 30; ++i) stream += plcRecord("0102030405060708090A0B0C0D0E");
+  fx.pc->send(stream + f::kFe);
+  EXPECT_EQ(fx.pc->ask(f::kLof, 3000), kStxAck);
+  EXPECT_EQ(fx.ctrl.plcImage().size(), 30u);
+}
+
 // ---- persistence --------------------------------------------------------------
 
 class ControllerPersistence : public ::testing::Test {
