@@ -317,9 +317,11 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
       const size_t blank = text.find(' ');
       const std::string_view block =
           blank == std::string_view::npos ? std::string_view{} : text.substr(blank + 1);
-      Program& program = *state_.slots[slot_];
-      if (block.size() > kMaxLineLength || program.lines.size() >= kMaxProgramLines)
+      // (The slot may have been cleared from outside while the store ran.)
+      if (!state_.slots[slot_] || block.size() > kMaxLineLength ||
+          state_.slots[slot_]->lines.size() >= kMaxProgramLines)
         return {answer(step, f::kNak, [this] { reset(); })};
+      Program& program = *state_.slots[slot_];
       return {answer(step, ok, [this, &program, block] {
         program.lines.emplace_back(block);
         changed_ = true;
