@@ -24,7 +24,7 @@ std::vector<std::string> fullListProgram() {
       case 0: lines.push_back("G1 X" + x + " Y-" + y + " Z0.5 F1200"); break;
       case 1: lines.push_back("G0 X" + x + " Y" + y + " Z5"); break;
       case 2: lines.push_back("G2 X" + x + " Y" + y + " I5.5 J-2.25"); break;
-      case 3: lines.push_back("G3 X" + x + " Y" + y + " R12.5 (arc)"); break;
+      case 3: lines.push_back("(arc) G3 X" + x + " Y" + y + " R12.5"); break;
       case 4: lines.push_back("x" + y + " y" + x); break;
       default: lines.push_back("DOH" + std::to_string(1 + i % 32) + " ' output"); break;
     }

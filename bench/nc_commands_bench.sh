@@ -21,7 +21,7 @@ awk 'BEGIN {
     if (k == 0) s = "G1 X" x " Y-" y " Z0.5 F1200"
     else if (k == 1) s = "G0 X" x " Y" y " Z5"
     else if (k == 2) s = "G2 X" x " Y" y " I5.5 J-2.25"
-    else if (k == 3) s = "G3 X" x " Y" y " R12.5 (arc)"
+    else if (k == 3) s = "(arc) G3 X" x " Y" y " R12.5"
     else if (k == 4) s = "x" y " y" x
     else s = "DOH" (1 + i % 32) " '"'"' output"
     printf "%s\r\n", s

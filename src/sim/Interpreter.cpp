@@ -459,22 +459,7 @@ void Interpreter::Do_G02G03(bool prepass) {
       return;
     }
     if (prepass) {
-      bool done = false;
-      while (!done) {
-        done = true;
-        ++prepassWork_;
-        if (clockwise_) {
-          angle_ += AngleStep;
-          if (angle_ < endAngle_) done = false;
-          else angle_ = endAngle_;
-        } else {
-          angle_ -= AngleStep;
-          if (angle_ > endAngle_) done = false;
-          else angle_ = endAngle_;
-        }
-        const double rad = angle_ * kRadiansPerDegree;
-        Extents.include(centreX_ - radius_ * std::sin(rad), centreY_ - radius_ * std::cos(rad));
-      }
+      includeSampledArc();
       Position[0] = endX_;
       Position[1] = endY_;
       DONEXT = true;
@@ -504,6 +489,37 @@ void Interpreter::Do_G02G03(bool prepass) {
   Position[0] = centreX_ - radius_ * std::sin(rad);
   Position[1] = centreY_ - radius_ * std::cos(rad);
   sink_.plot(position(), Motion::Arc);
+}
+
+// The preparatory pass widens the extents with every point the drawing run
+// will plot: angles start + k * AngleStep (k = 1 .. n-1, towards the end)
+// and the end point. Along the arc X and Y change monotonically
+// between the quarter angles (multiples of 90 degrees), so the extreme
+// samples are the first and last ones and those on either side of each
+// quarter angle; only those are evaluated.
+void Interpreter::includeSampledArc() {
+  const double span = std::fabs(endAngle_ - angle_);
+  const double steps = span > 0.0 ? std::ceil(span / AngleStep) : 1.0;
+  const long n = static_cast<long>(std::min(steps, 1e9));
+  prepassWork_ += n;
+  const double direction = clockwise_ ? 1.0 : -1.0;
+  const auto include = [&](double theta) {
+    const double rad = theta * kRadiansPerDegree;
+    Extents.include(centreX_ - radius_ * std::sin(rad), centreY_ - radius_ * std::cos(rad));
+  };
+  const auto includeSample = [&](double k) {
+    if (k >= 1.0 && k <= static_cast<double>(n - 1)) include(angle_ + direction * k * AngleStep);
+  };
+  Extents.include(endX_, endY_);  // the last step lands on the end point
+  if (n < 2) return;
+  includeSample(1.0);
+  includeSample(static_cast<double>(n - 1));
+  const double low = std::min(angle_, endAngle_), high = std::max(angle_, endAngle_);
+  for (double quarter = std::ceil(low / 90.0) * 90.0; quarter <= high; quarter += 90.0) {
+    const double k = (quarter - angle_) * direction / AngleStep;
+    includeSample(std::floor(k));
+    includeSample(std::ceil(k));
+  }
 }
 
 // ---- Dwell, reference, coordinate modes -------------------------------------

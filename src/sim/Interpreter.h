@@ -182,6 +182,7 @@ class Interpreter {
   void returnOrEnd(bool prepass);
   void stopAtM0();
   void straightMove(bool prepass, bool together);
+  void includeSampledArc();
   double target(int axis, double value) const;
   SimulatorSettings settings() const { return sink_.settings(); }
 

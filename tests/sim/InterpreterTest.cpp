@@ -135,6 +135,30 @@ TEST(Interpreter, FullCircleWhenEndEqualsStart) {
   EXPECT_EQ(twice.sink.points.size(), 1440u);
 }
 
+TEST(Interpreter, PreparatoryPassMeasuresEveryPlottedArcPoint) {
+  // The pass evaluates only the extreme samples of an arc; the extents must
+  // equal those of all the points the drawing run plots.
+  const std::vector<std::string> arcs = {
+      "G2 X10 Y0 I5 J0",      "G3 X10 Y0 I5 J0",      "G2 X0 Y0 I3.3 J-1.7", "G3 X0 Y0 I-2 J7",
+      "G2 X7 Y3 R4",          "G3 X-4 Y9 R-6.5",      "G2 X1 Y1 I0.1 J0.05", "G3 X-20 Y0.5 I-10 J0.2",
+      "G2 X0.3 Y-8 I4 J-4",   "G3 X12 Y-1 R30",
+  };
+  for (int resolution = 0; resolution < kResolutionCount; ++resolution) {
+    for (const std::string& arc : arcs) {
+      Sim sim({"G0 X1.5 Y-2.5", arc}, 1, resolution);
+      sim.run();
+      PathExtents plotted;
+      plotted.include(1.5, -2.5);
+      for (const ToolPoint& p : sim.sink.points) plotted.include(p.X, p.Y);
+      SCOPED_TRACE(arc + " resolution " + std::to_string(resolution));
+      EXPECT_NEAR(sim.sink.extents.minX, plotted.minX, 1e-6);
+      EXPECT_NEAR(sim.sink.extents.maxX, plotted.maxX, 1e-6);
+      EXPECT_NEAR(sim.sink.extents.minY, plotted.minY, 1e-6);
+      EXPECT_NEAR(sim.sink.extents.maxY, plotted.maxY, 1e-6);
+    }
+  }
+}
+
 TEST(Interpreter, CentreFromRadius) {
   auto cw = Interpreter::CentreFromRadius(0, 0, 10, 0, 10, false);
   EXPECT_NEAR(cw[0], 5.0, 1e-9);
