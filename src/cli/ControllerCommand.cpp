@@ -2,8 +2,11 @@
 // foreground until SIGINT or SIGTERM. The first line of standard output is
 // the device to connect to.
 #include <signal.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <memory>
@@ -22,6 +25,7 @@ struct ControllerOptions {
   int model = 102;
   std::string version = "K";
   std::string stateFile;
+  std::string link;
   int baud = 0;
   bool samples = false;
   bool trace = false;
@@ -73,7 +77,16 @@ void runController(const ControllerOptions& o) {
   VirtualController controller(std::move(config));
   std::string error;
   if (!controller.start(&error)) failWith(error, 1);
-  std::cout << controller.devicePath() << std::endl;
+  const std::string device = controller.devicePath();
+  // A stable name for the device, e.g. for a fixed COM number in Ports.ini.
+  if (!o.link.empty()) {
+    ::unlink(o.link.c_str());
+    if (::symlink(device.c_str(), o.link.c_str()) != 0) {
+      controller.stop();
+      failWith("cannot create the link " + o.link + ": " + std::strerror(errno), 1);
+    }
+  }
+  std::cout << device << std::endl;
 
   const timespec tick{0, 200 * 1000 * 1000};
   for (;;) {
@@ -84,6 +97,11 @@ void runController(const ControllerOptions& o) {
     }
   }
   controller.stop();
+  if (!o.link.empty()) {
+    char target[4096] = {};
+    if (::readlink(o.link.c_str(), target, sizeof target - 1) > 0 && device == target)
+      ::unlink(o.link.c_str());
+  }
   if (!o.stateFile.empty() && !controller.saveNow(&error)) failWith(error, 1);
 }
 
@@ -103,6 +121,8 @@ void addControllerCommand(CLI::App& app) {
       ->capture_default_str();
   cmd->add_option("--state", options->stateFile,
                   "State file in which slots, parameters and the PLC image persist");
+  cmd->add_option("--link", options->link,
+                  "Also make PATH a symbolic link to the device (removed at exit)");
   cmd->add_option("--baud", options->baud,
                   "Pace the line at this baud rate, 10 bits per byte (0: no pacing)")
       ->capture_default_str();

@@ -103,12 +103,15 @@ TEST(ZarctlController, ServesSamplesAndKeepsItsMemory) {
   const auto dir = std::filesystem::temp_directory_path() / ("zarctl-ctrl-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string state = (dir / "memory.txt").string();
+  const std::string link = (dir / "com2").string();
   {
-    Zarctl z({"controller", "--model", "202", "--version", "M", "--samples", "--state", state});
+    Zarctl z({"controller", "--model", "202", "--version", "M", "--samples", "--state", state,
+              "--link", link});
     const auto device = z.firstLine();
     ASSERT_TRUE(device);
     EXPECT_EQ(device->rfind("/dev/", 0), 0u) << *device;
-    const int fd = openRaw(*device);
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), *device);
+    const int fd = openRaw(link);
     ASSERT_GE(fd, 0);
     EXPECT_EQ(ask(fd, "\x02VER\x03"), "V1.05M\r\n");
     ask(fd, "$%\r\n");
@@ -121,6 +124,7 @@ TEST(ZarctlController, ServesSamplesAndKeepsItsMemory) {
     ::close(fd);
     EXPECT_EQ(z.stop(SIGTERM), 0);
   }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
   std::ifstream in(state);
   std::stringstream text;
   text << in.rdbuf();
