@@ -62,7 +62,7 @@ struct CommonOptions {
 };
 
 int languageOf(const CommonOptions& o) {
-  if (o.language >= 0) return o.language > 1 ? 1 : o.language;
+  if (o.language >= 0) return o.language;
   if (std::filesystem::exists(kCustomerIniName)) return loadCustomerIni(".").language;
   return 1;
 }
@@ -248,8 +248,8 @@ void addPlcCommands(CLI::App& app) {
   auto common = std::make_shared<CommonOptions>();
   auto addLanguage = [&](CLI::App* sub) {
     sub->add_option("--language", common->language,
-                    "catalog language: 0 Chinese, 1 English (default: Customer.ini, else English)")
-        ->check(CLI::Range(0, 2));
+                    "catalog: 0 Message.C, 1 Message.E, 2 Message.X (default: Customer.ini, else English)")
+            ->check(CLI::Range(0, 2));
   };
 
   auto source = std::make_shared<std::string>();

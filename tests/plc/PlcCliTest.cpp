@@ -95,6 +95,19 @@ TEST_F(PlcCliTest, CompileErrorsNameTheLineAndWriteNothing) {
   EXPECT_EQ(readFile(dir / "all_classes.pmc"), data("all_classes.pmc"));
 }
 
+TEST_F(PlcCliTest, CustomerIniChoosesTheCatalog) {
+  const fs::path chinese = fs::path(ZAR_DATA_DIR) / "Message.C";
+  if (!fs::exists(chinese)) GTEST_SKIP() << "no Chinese catalog shipped";
+  fs::copy_file(chinese, dir / "Message.C");
+  writeFile(dir / "Customer.ini", "Language=0\r\nBaud=4\r\n");
+  MessageCatalog big5;
+  big5.loadFile(chinese.string());
+  CliRun r = zarctl("check bad_range.pmc");
+  EXPECT_EQ(r.err, toUtf8(big5.text(207), 0) + "\nline 3: OUT 0499\n");
+  r = zarctl("check bad_range.pmc --language 1");
+  EXPECT_EQ(r.err, msg(207) + "\nline 3: OUT 0499\n");
+}
+
 TEST_F(PlcCliTest, ImageTextIsLeftAsItIs) {
   const CliRun r = zarctl("compile image_text.pmc");
   EXPECT_EQ(r.code, 0);

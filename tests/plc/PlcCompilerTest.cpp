@@ -52,15 +52,6 @@ TEST(PlcImageBytes, LayoutByClass) {
   EXPECT_EQ(hexOf(bytesOf("ATM 01 05 0500 0501")), "560000000000");
 }
 
-TEST(PlcImageText, FullLinesEndWithCrLfAndTheLastShortOneDoesNot) {
-  std::string full;
-  for (int i = 0; i < 16; ++i) full += "AB";
-  EXPECT_EQ(PlcImageText(std::vector<std::uint8_t>(16, 0xAB)), full + "\r\n");
-  const std::string t = PlcImageText(std::vector<std::uint8_t>(17, 0x0F));
-  EXPECT_EQ(t.size(), 32u + 2 + 2);
-  EXPECT_EQ(t.substr(34), "0F");
-}
-
 TEST(PlcImageFileName, ReplacesTheExtensionOfTheFileNameOnly) {
   EXPECT_EQ(PlcImageFileName("Tmp.mcn"), "Tmp.mcn");
   EXPECT_EQ(PlcImageFileName("/home/op/prog.pmc"), "/home/op/prog.mcn");

@@ -66,17 +66,6 @@ TEST(PlcOperand, ParsesEveryKind) {
   }
 }
 
-TEST(PlcOperand, FormatsWithPrefixAndDigits) {
-  EXPECT_EQ(FormatOperand(okRelay, 12), " 0012");
-  EXPECT_EQ(FormatOperand(okTimer, 5), " T005");
-  EXPECT_EQ(FormatOperand(okCounter, 5), " C005");
-  EXPECT_EQ(FormatOperand(okTimerWord, 5), " TM05");
-  EXPECT_EQ(FormatOperand(okDataMemory, 3), " DM0003");
-  EXPECT_EQ(FormatOperand(okDecimal, 100), " #00100");
-  EXPECT_EQ(FormatOperand(okHex, 0xff), " $00FF");
-  EXPECT_EQ(FormatOperand(okTimerConst, 5), " #TM05");
-}
-
 // Each class accepting and refusing, and which check wins when several fail.
 TEST(PlcEncode, ChecksAndTheirOrder) {
   struct Case { const char* line; int status; };
