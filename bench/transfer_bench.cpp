@@ -9,7 +9,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "controller/VirtualController.h"
 #include "link/Link.h"
@@ -83,6 +85,25 @@ void sendOnce(benchmark::State& state, int paceBaud, int reconnectDelayMs) {
   state.counters["exchanges"] = static_cast<double>(exchanges);
   state.counters["exchanges_per_s"] = static_cast<double>(exchanges) / took;
   if (paceBaud > 0) {
+    // Turnaround: the line's idle time between the end of one reply and the
+    // start of the next frame (our side's and the controller's latencies).
+    const double byteMs = 10.0 * 1000.0 / paceBaud;
+    std::vector<double> idle;
+    const auto traffic = ctrl.traffic();
+    const controller::TrafficEntry* lastIn = nullptr;
+    size_t replyBytes = 0;
+    for (const auto& e : traffic) {
+      if (e.kind == controller::TrafficEntry::Kind::Out) replyBytes += e.bytes.size();
+      if (e.kind != controller::TrafficEntry::Kind::In) continue;
+      if (lastIn) idle.push_back(e.ms - lastIn->ms - static_cast<double>(replyBytes + e.bytes.size()) * byteMs);
+      lastIn = &e;
+      replyBytes = 0;
+    }
+    if (!idle.empty()) {
+      std::sort(idle.begin(), idle.end());
+      state.counters["idle_median_ms"] = idle[idle.size() / 2];
+      state.counters["idle_p90_ms"] = idle[idle.size() * 9 / 10];
+    }
     const double wire = static_cast<double>(bytes) * 10.0 / paceBaud;
     state.counters["wire_s"] = wire;
     state.counters["ratio"] = took / wire;
