@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
 
   ControllerState state;
-  state.slots[1] = Program{"ONE", {"G00 X0", "M30"}};
+  state.programs[1] = Program{"ONE", {"G00 X0", "M30"}};
   state.plcImage = {"0011"};
   FaultList faults;
   Dialogue dialogue(state, faults, Identity::from(ControllerConfig{}));
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (const auto& r : dialogue.handle(*frame)) (void)r;
     }
   }
-  for (const auto& slot : state.slots) {
+  for (const auto& slot : state.programs) {
     if (slot && (slot->lines.size() > kMaxProgramLines || slot->name.size() > kMaxNameLength))
       std::abort();
   }

@@ -6,4 +6,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
 cd "${ZAR_BUILD_DIR:-build}/run"
-exec ../zarlink "$@"
+exec ../zarlink --virtual-controller COM2 "$@"

@@ -38,6 +38,7 @@
 
 #include "app/AboutForm.h"
 #include "nc/ProgramFile.h"
+#include "sim/SimulatorForm.h"
 #include "ui/MessageForm.h"
 #include "ui/OpenFileForm.h"
 #include "ui/QtText.h"
@@ -270,6 +271,7 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   if (workingDirectory_.size() > 1 && workingDirectory_.back() == '/') workingDirectory_.pop_back();
   loadInitIni(settings_, workingDirectory_);
   ports_ = std::make_unique<PortDirectory>(workingDirectory_);
+  for (const auto& o : options.portOverrides) ports_->overrideDevice(o.comNumber, o.devicePath, o.label);
   describePort_ = [this](int comNumber) { return ports_->describe(comNumber); };
 
   // 4. Gutters.
@@ -1120,7 +1122,9 @@ void TMainForm::WriteFileBtnClick() {
 // The simulator, the service functions and the other pages' transfers and
 // files are handled by their own subsystems; until those are connected here
 // their buttons do nothing.
-void TMainForm::SimulatorBtnClick() {}
+void TMainForm::SimulatorBtnClick() {
+  runSimulator(this, editorLines(Page::Program), catalog_, log_, workingDirectory_);
+}
 void TMainForm::AutoDetectBtnClick() {}
 void TMainForm::MultipleBtnClick() {}
 void TMainForm::ReadParBtnClick() {}

@@ -62,6 +62,14 @@ class TRadioGroup : public QGroupBox {
 struct MainFormOptions {
   std::string workingDirectory;  // where "Init.Ini" lives; "" = the current directory
   int languageOverride = -1;     // 0 or 1 replaces the language of "Customer.ini" for the run
+  // COM numbers that stand for another device this run (the embedded virtual
+  // controller's terminal), with the label the port box shows for them.
+  struct PortOverride {
+    int comNumber;
+    std::string devicePath;
+    std::string label;
+  };
+  std::vector<PortOverride> portOverrides;
 };
 
 class TMainForm : public QWidget, public Operator {

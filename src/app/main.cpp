@@ -20,6 +20,7 @@
 #include "app/MainForm.h"
 #include "app/QtScreenshots.h"
 #include "app/Settings.h"
+#include "controller/VirtualController.h"
 #include "ui/MessageCatalog.h"
 
 namespace {
@@ -28,6 +29,8 @@ struct StartOptions {
   QString screenshotDir;  // --screenshot DIR: render the windows to PNG and exit
   int language = -1;      // --language 0|1: overrides "Customer.ini" for this run
   bool help = false;
+  int virtualCom = 0;     // --virtual-controller COMn: the embedded controller stands behind COMn
+  QString virtualState;   // --virtual-state FILE: where it keeps its memory
   QString error;          // set when the command line cannot be used
   QString helpText;
 };
@@ -50,7 +53,20 @@ StartOptions parseOptions(int argc, char** argv) {
       QStringLiteral("language"),
       QStringLiteral("Language for this run: 0 Traditional Chinese, 1 English (default: from Customer.ini)."),
       QStringLiteral("0|1"));
+  const QCommandLineOption virtualController(
+      QStringLiteral("virtual-controller"),
+      QStringLiteral("Start a virtual ZAR controller inside the program and put it behind port COMn "
+                     "(e.g. COM2), with sample programs in its first slots. Without this option every "
+                     "COM number means a real serial device."),
+      QStringLiteral("COMn"));
+  const QCommandLineOption virtualState(
+      QStringLiteral("virtual-state"),
+      QStringLiteral("File in which the virtual controller keeps its slots, parameters and PLC image "
+                     "(default: VirtualController.state in the current directory)."),
+      QStringLiteral("FILE"));
   parser.addOption(help);
+  parser.addOption(virtualController);
+  parser.addOption(virtualState);
   parser.addOption(screenshot);
   parser.addOption(language);
 
@@ -74,7 +90,39 @@ StartOptions parseOptions(int argc, char** argv) {
       options.error = QStringLiteral("--language takes 0 (Chinese) or 1 (English), not '%1'").arg(value);
     }
   }
+  if (parser.isSet(virtualController)) {
+    QString name = parser.value(virtualController).toUpper();
+    if (name.startsWith(QStringLiteral("COM"))) name.remove(0, 3);
+    bool ok = false;
+    const int number = name.toInt(&ok);
+    if (ok && number >= 1 && number <= 99) {
+      options.virtualCom = number;
+    } else {
+      options.error = QStringLiteral("--virtual-controller takes a port COM1 to COM99, not '%1'")
+                          .arg(parser.value(virtualController));
+    }
+  }
+  options.virtualState = parser.isSet(virtualState) ? parser.value(virtualState)
+                                                    : QStringLiteral("VirtualController.state");
   return options;
+}
+
+// The embedded controller: started before the main window so its terminal
+// can stand behind the chosen COM number from the first look at the port box.
+std::unique_ptr<zar::controller::VirtualController> startVirtualController(const StartOptions& options,
+                                                                         zar::MainFormOptions& form) {
+  if (options.virtualCom == 0) return nullptr;
+  zar::controller::ControllerConfig config;
+  config.stateFile = options.virtualState.toStdString();
+  config.samples = true;
+  auto controller = std::make_unique<zar::controller::VirtualController>(config);
+  std::string error;
+  if (!controller->start(&error)) {
+    std::fprintf(stderr, "zarlink: the virtual controller could not start: %s\n", error.c_str());
+    return nullptr;
+  }
+  form.portOverrides.push_back({options.virtualCom, controller->devicePath(), "virtual controller"});
+  return controller;
 }
 
 bool hasDisplay() {
@@ -120,6 +168,7 @@ int main(int argc, char** argv) {
   formOptions.languageOverride = options.language;
 
   if (!options.screenshotDir.isEmpty()) return zar::takeScreenshots(options.screenshotDir, formOptions);
+  const auto virtualController = startVirtualController(options, formOptions);
 
   // 2. The about window as splash screen, in the language of "Customer.ini",
   //    for its splash time; no events are handled while it stands.

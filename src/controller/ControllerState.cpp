@@ -44,7 +44,7 @@ std::string formatState(const ControllerState& state) {
   std::ostringstream out;
   out << kHeader << "\n";
   for (int slot = kFirstSlot; slot <= kLastSlot; ++slot) {
-    const auto& program = state.slots[slot];
+    const auto& program = state.programs[slot];
     if (!program) continue;
     char head[16];
     std::snprintf(head, sizeof head, "[slot %02d]", slot);
@@ -86,9 +86,9 @@ std::optional<ControllerState> parseState(const std::string& text, std::string* 
         std::int32_t slot = 0;
         if (!parseInt32(name.substr(5), slot) || slot < kFirstSlot || slot > kLastSlot)
           return setError(error, lineNo, "slot number must be 1 to 99"), std::nullopt;
-        if (state.slots[slot]) return setError(error, lineNo, "slot listed twice"), std::nullopt;
-        state.slots[slot] = Program{};
-        program = &*state.slots[slot];
+        if (state.programs[slot]) return setError(error, lineNo, "slot listed twice"), std::nullopt;
+        state.programs[slot] = Program{};
+        program = &*state.programs[slot];
         sawName = false;
         section = Section::Slot;
       } else if (name == "parameters") {
@@ -254,8 +254,8 @@ std::vector<std::string> samplePlcImage() {
 bool addSamples(ControllerState& state) {
   bool changed = false;
   for (auto& [slot, program] : samplePrograms()) {
-    if (!state.slots[slot]) {
-      state.slots[slot] = program;
+    if (!state.programs[slot]) {
+      state.programs[slot] = program;
       changed = true;
     }
   }

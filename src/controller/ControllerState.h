@@ -26,7 +26,7 @@ struct Program {
 };
 
 struct ControllerState {
-  std::array<std::optional<Program>, kLastSlot + 1> slots;  // index 0 unused
+  std::array<std::optional<Program>, kLastSlot + 1> programs;  // index 0 unused
   std::map<std::int32_t, std::int32_t> parameters;         // number -> value; unset reads 0
   std::vector<std::string> plcImage;  // hexadecimal record data, one image line each
 

@@ -258,10 +258,10 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
   switch (phase_) {
     case Phase::ListSlot: {
       const auto slot = slotNumber(frame);
-      if (!slot || !state_.slots[*slot])  // no such slot, or nothing stored in it
+      if (!slot || !state_.programs[*slot])  // no such slot, or nothing stored in it
         return {answer("list.slot", f::kNak, [this] { reset(); })};
       return {answer("list.slot", ok, [this, s = *slot] {
-        const Program& program = *state_.slots[s];
+        const Program& program = *state_.programs[s];
         items_.clear();
         if (id_.type == ControllerType::X02) items_.emplace_back("list.name", program.name + "\r\n");
         for (size_t i = 0; i < program.lines.size(); ++i) {
@@ -295,7 +295,7 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
         if (id_.type == ControllerType::X02) {
           phase_ = Phase::StoreName;
         } else {
-          state_.slots[s] = Program{};  // a store replaces what the slot held
+          state_.programs[s] = Program{};  // a store replaces what the slot held
           changed_ = true;
           phase_ = Phase::StoreLines;
         }
@@ -305,7 +305,7 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
       auto name = programName(frame);
       if (!name) return {answer("store.name", f::kNak, [this] { reset(); })};
       return {answer("store.name", ok, [this, n = std::move(*name)] {
-        state_.slots[slot_] = Program{n, {}};
+        state_.programs[slot_] = Program{n, {}};
         changed_ = true;
         phase_ = Phase::StoreLines;
       })};
@@ -318,10 +318,10 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
       const std::string_view block =
           blank == std::string_view::npos ? std::string_view{} : text.substr(blank + 1);
       // (The slot may have been cleared from outside while the store ran.)
-      if (!state_.slots[slot_] || block.size() > kMaxLineLength ||
-          state_.slots[slot_]->lines.size() >= kMaxProgramLines)
+      if (!state_.programs[slot_] || block.size() > kMaxLineLength ||
+          state_.programs[slot_]->lines.size() >= kMaxProgramLines)
         return {answer(step, f::kNak, [this] { reset(); })};
-      Program& program = *state_.slots[slot_];
+      Program& program = *state_.programs[slot_];
       return {answer(step, ok, [this, &program, block] {
         program.lines.emplace_back(block);
         changed_ = true;
@@ -340,12 +340,12 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
       // The program goes only when the slot holds one and, for X02, the name
       // matches; otherwise the reply is an acceptance that is not "$V".
       const auto name = programName(frame);
-      const auto& held = state_.slots[slot_];
+      const auto& held = state_.programs[slot_];
       const bool match =
           name && held && (id_.type == ControllerType::X00 || held->name == *name);
       if (!match) return {answer("delete.confirm", ok, [this] { reset(); })};
       return {answer("delete.confirm", f::kDeleteConfirmed, [this] {
-        state_.slots[slot_].reset();
+        state_.programs[slot_].reset();
         changed_ = true;
         reset();
       })};

@@ -416,21 +416,21 @@ double VirtualController::sinceStart(Clock::time_point t) const {
 std::optional<Program> VirtualController::program(int slot) const {
   std::lock_guard lock(mutex_);
   if (slot < kFirstSlot || slot > kLastSlot) return std::nullopt;
-  return state_.slots[slot];
+  return state_.programs[slot];
 }
 
 void VirtualController::setProgram(int slot, Program program) {
   std::lock_guard lock(mutex_);
   if (slot < kFirstSlot || slot > kLastSlot) return;
   if (program.name.size() > kMaxNameLength) program.name.resize(kMaxNameLength);
-  state_.slots[slot] = std::move(program);
+  state_.programs[slot] = std::move(program);
   dirty_ = true;
 }
 
 void VirtualController::clearProgram(int slot) {
   std::lock_guard lock(mutex_);
   if (slot < kFirstSlot || slot > kLastSlot) return;
-  state_.slots[slot].reset();
+  state_.programs[slot].reset();
   dirty_ = true;
 }
 

@@ -91,7 +91,7 @@ class MainFormTest : public ::testing::Test {
     write("Message.C", chinese);
   }
   TMainForm& make(int language = -1) {
-    form_ = std::make_unique<TMainForm>(MainFormOptions{dir_.string(), language});
+    form_ = std::make_unique<TMainForm>(MainFormOptions{dir_.string(), language, {}});
     form_->setDialogAnswerer([this](std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons,
                                     int) {
       dialogs_.push_back({std::string(text), type, buttons});

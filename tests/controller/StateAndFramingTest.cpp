@@ -14,9 +14,9 @@ namespace {
 
 TEST(ControllerStateFile, RoundTripKeepsEveryByte) {
   ControllerState s;
-  s.slots[1] = Program{"A B", {"", " leading and trailing ", "back\\slash", "\x01\x7f\xa4\xa4\r",
+  s.programs[1] = Program{"A B", {"", " leading and trailing ", "back\\slash", "\x01\x7f\xa4\xa4\r",
                                "N5 as text"}};
-  s.slots[99] = Program{"", {}};
+  s.programs[99] = Program{"", {}};
   s.parameters = {{0, -2147483647 - 1}, {12, 3000}, {2147483647, 7}};
   s.plcImage = {"00FF", "ABC"};
   const std::string text = formatState(s);
@@ -56,7 +56,7 @@ TEST(ControllerStateFile, SaveReplacesTheFileWhole) {
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "m.txt").string();
   ControllerState s;
-  s.slots[4] = Program{"X", {"M30"}};
+  s.programs[4] = Program{"X", {"M30"}};
   std::string error;
   ASSERT_TRUE(saveState(s, path, &error)) << error;
   bool exists = false;

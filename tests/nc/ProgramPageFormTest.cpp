@@ -44,7 +44,7 @@ class ProgramPageTest : public ::testing::Test {
     fs::create_directories(dir);
     fs::copy_file(fs::path(ZAR_DATA_DIR) / "Message.E", dir / "Message.E");
     ASSERT_TRUE(ctrl.start());
-    form = std::make_unique<TMainForm>(MainFormOptions{dir.string(), 1});
+    form = std::make_unique<TMainForm>(MainFormOptions{dir.string(), 1, {}});
     form->portDirectory().overrideDevice(2, ctrl.devicePath());
     form->COM_Select->setCurrentIndex(1);
     Settings& s = form->settings();
