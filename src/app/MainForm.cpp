@@ -462,8 +462,6 @@ void TMainForm::buildProgramSheet() {
   auto* bottom = new QHBoxLayout;
   bottom->setSpacing(6);
   SpeedButton1 = named(new QToolButton(ProgramSheet), "SpeedButton1");
-  SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
-  SpeedButton1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   SpeedButton1->setMinimumHeight(kButtonHeight);
   SpeedButton1->setAutoRaise(false);
   VersionBtn = makeButton(ProgramSheet, "VersionBtn");
