@@ -176,6 +176,55 @@ QWidget* editorWithGutter(QWidget* parent, QPlainTextEdit* gutter, QPlainTextEdi
   return box;
 }
 
+// The left column of an editor page: caption and file name over the editor
+// with its gutter, then the message area's caption, clear button and area.
+struct EditorColumnNames {
+  const char* caption;
+  const char* fileName;
+  const char* gutter;
+  const char* editor;
+  const char* messageCaption;
+  const char* clear;
+  const char* messages;
+};
+
+struct EditorColumn {
+  QLabel* caption;
+  QLabel* fileName;
+  QPlainTextEdit* gutter;
+  QPlainTextEdit* editor;
+  QLabel* messageCaption;
+  QPushButton* clear;
+  QPlainTextEdit* messages;
+  QVBoxLayout* layout;
+};
+
+EditorColumn makeEditorColumn(QWidget* page, const EditorColumnNames& names) {
+  EditorColumn c{};
+  c.layout = new QVBoxLayout;
+  c.layout->setSpacing(4);
+  auto* head = new QHBoxLayout;
+  c.caption = makeCaption(page, names.caption);
+  c.fileName = makePathLabel(page, names.fileName);
+  head->addWidget(c.caption);
+  head->addSpacing(12);
+  head->addWidget(c.fileName, 1);
+  c.layout->addLayout(head);
+  c.gutter = makeGutter(page, names.gutter);
+  c.editor = makeEditor(page, names.editor);
+  c.layout->addWidget(editorWithGutter(page, c.gutter, c.editor), 1);
+  auto* messageHead = new QHBoxLayout;
+  c.messageCaption = makeCaption(page, names.messageCaption);
+  c.clear = makeButton(page, names.clear);
+  messageHead->addWidget(c.messageCaption);
+  messageHead->addStretch(1);
+  messageHead->addWidget(c.clear);
+  c.layout->addLayout(messageHead);
+  c.messages = makeMessageArea(page, names.messages);
+  c.layout->addWidget(c.messages);
+  return c;
+}
+
 QFrame* makeGroupFrame(QWidget* parent, const char* name) {
   auto* f = named(new QFrame(parent), name);
   f->setFrameShape(QFrame::StyledPanel);
@@ -342,28 +391,17 @@ void TMainForm::buildProgramSheet() {
   page->setSpacing(10);
 
   // Left: the editor with its gutter, the message area below.
-  auto* left = new QVBoxLayout;
-  left->setSpacing(4);
-  auto* head = new QHBoxLayout;
-  Label1 = makeCaption(ProgramSheet, "Label1");
-  FileNameLabel = makePathLabel(ProgramSheet, "FileNameLabel");
-  head->addWidget(Label1);
-  head->addSpacing(12);
-  head->addWidget(FileNameLabel, 1);
-  left->addLayout(head);
-  Memo1 = makeGutter(ProgramSheet, "Memo1");
-  ProgramMemo = makeEditor(ProgramSheet, "ProgramMemo");
+  const EditorColumn column = makeEditorColumn(
+      ProgramSheet, {"Label1", "FileNameLabel", "Memo1", "ProgramMemo", "Label2", "ClrMsgBtn", "MsgMemo"});
+  Label1 = column.caption;
+  FileNameLabel = column.fileName;
+  Memo1 = column.gutter;
+  ProgramMemo = column.editor;
+  Label2 = column.messageCaption;
+  ClrMsgBtn = column.clear;
+  MsgMemo = column.messages;
   ProgramMemo->installEventFilter(this);
-  left->addWidget(editorWithGutter(ProgramSheet, Memo1, ProgramMemo), 1);
-  auto* messageHead = new QHBoxLayout;
-  Label2 = makeCaption(ProgramSheet, "Label2");
-  ClrMsgBtn = makeButton(ProgramSheet, "ClrMsgBtn");
-  messageHead->addWidget(Label2);
-  messageHead->addStretch(1);
-  messageHead->addWidget(ClrMsgBtn);
-  left->addLayout(messageHead);
-  MsgMemo = makeMessageArea(ProgramSheet, "MsgMemo");
-  left->addWidget(MsgMemo);
+  QVBoxLayout* left = column.layout;
   page->addLayout(left, 1);
 
   // Right: program slot, controller, port, then the buttons by purpose.
@@ -612,28 +650,17 @@ void TMainForm::buildPlcSheet() {
   page->setContentsMargins(8, 8, 8, 8);
   page->setSpacing(10);
 
-  auto* left = new QVBoxLayout;
-  left->setSpacing(4);
-  auto* head = new QHBoxLayout;
-  Label8 = makeCaption(PLMSheet, "Label8");
-  PLMFileNameLabel = makePathLabel(PLMSheet, "PLMFileNameLabel");
-  head->addWidget(Label8);
-  head->addSpacing(12);
-  head->addWidget(PLMFileNameLabel, 1);
-  left->addLayout(head);
-  Memo2 = makeGutter(PLMSheet, "Memo2");
-  PLMMemo = makeEditor(PLMSheet, "PLMMemo");
+  const EditorColumn column = makeEditorColumn(
+      PLMSheet, {"Label8", "PLMFileNameLabel", "Memo2", "PLMMemo", "Label9", "ClrMsgBtn3", "PLMMsgMemo"});
+  Label8 = column.caption;
+  PLMFileNameLabel = column.fileName;
+  Memo2 = column.gutter;
+  PLMMemo = column.editor;
+  Label9 = column.messageCaption;
+  ClrMsgBtn3 = column.clear;
+  PLMMsgMemo = column.messages;
   PLMMemo->installEventFilter(this);
-  left->addWidget(editorWithGutter(PLMSheet, Memo2, PLMMemo), 1);
-  auto* messageHead = new QHBoxLayout;
-  Label9 = makeCaption(PLMSheet, "Label9");
-  ClrMsgBtn3 = makeButton(PLMSheet, "ClrMsgBtn3");
-  messageHead->addWidget(Label9);
-  messageHead->addStretch(1);
-  messageHead->addWidget(ClrMsgBtn3);
-  left->addLayout(messageHead);
-  PLMMsgMemo = makeMessageArea(PLMSheet, "PLMMsgMemo");
-  left->addWidget(PLMMsgMemo);
+  QVBoxLayout* left = column.layout;
   page->addLayout(left, 1);
 
   TmpMemo = named(new QPlainTextEdit(PLMSheet), "TmpMemo");
