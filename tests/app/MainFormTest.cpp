@@ -81,7 +81,7 @@ class MainFormTest : public ::testing::Test {
   // Catalogs whose message n reads "E<n>" (English) or "程式<n>" (Big5).
   void writeCatalogs() {
     std::string english, chinese;
-    for (int n = 1; n <= 120; ++n) {
+    for (int n = 1; n <= 250; ++n) {
       char label[8];
       std::snprintf(label, sizeof label, "M%03d ", n);
       english += label + ("E" + std::to_string(n)) + "\r\n";
@@ -529,6 +529,22 @@ TEST_F(MainFormTest, PortBoxDescribesThePortDirectorysDevices) {
   EXPECT_EQ(f.ComDeviceLabel->text(), QStringLiteral("virtual controller (/dev/pts/99)"));
   EXPECT_EQ(f.COM_Select->itemData(1, Qt::ToolTipRole).toString(), f.ComDeviceLabel->text());
   EXPECT_FALSE(f.CommPort.Enabled());
+}
+
+TEST_F(MainFormTest, StartUpPortOverridesStandBehindTheirComNumber) {
+  form_ = std::make_unique<TMainForm>(
+      MainFormOptions{dir_.string(), 1, {{2, "/dev/pts/99", "virtual controller"}}});
+  EXPECT_EQ(form_->COM_Select->currentIndex(), 1);
+  EXPECT_EQ(form_->ComDeviceLabel->text(), QStringLiteral("virtual controller (/dev/pts/99)"));
+}
+
+TEST_F(MainFormTest, SimulatorButtonWithAnEmptyEditorOnlyReports) {
+  writeCatalogs();
+  TMainForm& f = make(1);
+  f.ProgramMemo->clear();
+  f.SimulatorBtn->click();  // nothing to convert: no window, message 198
+  ASSERT_FALSE(f.MsgMemo->toPlainText().isEmpty());
+  EXPECT_EQ(f.MsgMemo->toPlainText().split('\n').last(), QStringLiteral("E198"));
 }
 
 }  // namespace
