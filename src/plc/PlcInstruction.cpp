@@ -332,7 +332,7 @@ int ParseOperand(std::string_view text, ParsedOperand& out) {
   }
   const std::string_view prefix = text.substr(0, i);
   int kind = -1;
-  for (int k = 0; k < okNoDigits; ++k)
+  for (int k = 0; k <= okNoDigits; ++k)  // "?" with digits is still the "?" kind
     if (kPrefixes[k] == prefix) kind = k;
   if (kind < 0) return psBadOperandText;
 

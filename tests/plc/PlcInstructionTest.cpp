@@ -51,6 +51,7 @@ TEST(PlcOperand, ParsesEveryKind) {
       {"#00100", 0, okDecimal, 100}, {"$1A2F", 0, okHex, 6703},     {"$ff", 0, okHex, 255},
       {"#TM05", 0, okTimerConst, 5}, {"#65535", 0, okDecimal, 65535},
       {"T", 0, okNoDigits, 0},       {"$", 0, okNoDigits, 0},       {"TMX", 0, okNoDigits, 0},
+      {"?5", 0, okNoDigits, 5},
       {"", 5, 0, 0},
       {"X012", 6, 0, 0},  {"ABC1", 6, 0, 0}, {"00A1", 6, 0, 0}, {"$12G", 6, 0, 0}, {"$$1", 6, 0, 0},
       {"#65536", 7, 0, 0}, {"123456", 7, 0, 0}, {"$12345", 7, 0, 0},
@@ -73,7 +74,7 @@ TEST(PlcEncode, ChecksAndTheirOrder) {
       {"ld 0012", 2}, {"LD", 5}, {"LD 0012 0013", 4}, {"LD X 0013", 4}, {"END 1", 4},
       // contact: R1-R3, T, C
       {"LD 0016", 7}, {"LD 2915", 0}, {"LD 5915", 0}, {"LD 2916", 7}, {"LD 2999", 7},
-      {"LD 6000", 7}, {"LD T063", 0}, {"LD C064", 7}, {"LD DM0001", 3}, {"LD T", 3},
+      {"LD 6000", 7}, {"LD T063", 0}, {"LD C064", 7}, {"LD DM0001", 3}, {"LD T", 3}, {"LD ?5", 3},
       {"LD X012", 6}, {"LD\t0012", 0}, {"  LD   0012  ", 0},
       // coil and set/reset: R4-R7
       {"OUT 0499", 7}, {"OUT 2009", 0}, {"OUT 2012", 7}, {"OUT T005", 3}, {"OUT 4915", 0},
