@@ -26,7 +26,8 @@ bool isNumeric(std::string_view value) {
 }
 
 // Standard text-to-float reading of a numeric value: an optional sign, then
-// digits with at most one point taken; anything unreadable gives 0.
+// digits with at most one point taken; anything unreadable gives plain 0
+// (not -0: "X-" dumps as 0.000).
 double realValue(std::string_view value) {
   bool negative = false;
   if (!value.empty() && (value[0] == '+' || value[0] == '-')) {
@@ -34,8 +35,10 @@ double realValue(std::string_view value) {
     value.remove_prefix(1);
   }
   double result = 0.0;
-  if (!value.empty() && value[0] != '+' && value[0] != '-')
-    std::from_chars(value.data(), value.data() + value.size(), result, std::chars_format::fixed);
+  if (value.empty() || value[0] == '+' || value[0] == '-') return 0.0;
+  const auto parsed =
+      std::from_chars(value.data(), value.data() + value.size(), result, std::chars_format::fixed);
+  if (parsed.ec == std::errc::invalid_argument) return 0.0;
   return negative ? -result : result;
 }
 

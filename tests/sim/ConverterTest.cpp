@@ -241,6 +241,15 @@ TEST(Dump, FormatsFailureAndRecords) {
             "F=   100.000 B0001\r\n"
             "N0002 C=82 AS= 0 MX=83 X=     1.000 Y=     0.000 Z=     0.000 I=     5.000 J=     0.000 "
             "F=     0.000 B0002\r\n");
+
+  // A sign without digits reads as plain 0, as the standard conversion
+  // gives it; only a written -0 keeps its sign.
+  c = convert({"G1 X- Y--5 Z-. F+", "G1 X-0"});
+  EXPECT_EQ(DumpText(*c.list, c.result),
+            "N0001 C= 1 AS= 0 MX= 7 X=     0.000 Y=     0.000 Z=     0.000 I=     0.000 J=     0.000 "
+            "F=     0.000 B0001\r\n"
+            "N0002 C= 1 AS= 0 MX= 1 X=    -0.000 Y=     0.000 Z=     0.000 I=     0.000 J=     0.000 "
+            "F=     0.000 B0002\r\n");
 }
 
 class ConvertProgramTest : public ::testing::Test {
