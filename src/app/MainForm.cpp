@@ -828,6 +828,10 @@ void TMainForm::appendMessage(Page page, std::string_view line) { messageArea(pa
 
 int TMainForm::showCatalogDialog(std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons,
                                  int focus) {
+  // The dialogues of the pages ask through the operator without refreshing
+  // the button captions themselves: take those of the kinds shown from the
+  // catalog here, so no dialog keeps the plain English names.
+  for (ButtonKind kind : buttons) SetDialogButtonCaptions(static_cast<int>(kind), 1);
   if (answerer_) return answerer_(text, type, buttons, focus);
   return ShowCatalogDialog(std::string(text), type, buttons, focus, 0, dialogCaptions_, this);
 }

@@ -319,6 +319,22 @@ TEST_F(MainFormTest, PageSwitchWarnsOnThePlcPageAndHidesServiceControls) {
   EXPECT_FALSE(f.delayBoxShown());
 }
 
+TEST_F(MainFormTest, ConfirmationsShowTheCatalogsButtonCaptions) {
+  // A dialogue asks through the operator alone; the window still gives the
+  // buttons their catalog captions, in the window's language.
+  writeCatalogs();
+  TMainForm& f = make(0);
+  std::string ok, cancel;
+  f.setDialogAnswerer([&](std::string_view, DialogType, const std::vector<ButtonKind>&, int) {
+    ok = f.dialogCaptions().catalogDialogCaption(ButtonKind::OK);
+    cancel = f.dialogCaptions().catalogDialogCaption(ButtonKind::Cancel);
+    return mrCancel;
+  });
+  EXPECT_FALSE(f.confirm("send?"));
+  EXPECT_EQ(ok, fromUtf8("程式73", 0));
+  EXPECT_EQ(cancel, fromUtf8("程式74", 0));
+}
+
 TEST_F(MainFormTest, ServiceControlsOnTheProgramPage) {
   TMainForm& f = make();
   press(f.ProgramSheet, Qt::NoModifier);
