@@ -169,9 +169,10 @@ bool Converter::keywordIs(std::string_view expected) {
   return false;
 }
 
-void Converter::passOver() {
+// A passed-over word is still bound by the word length.
+int Converter::passOver() {
   std::string word;
-  readWord(word);  // a passed-over word is still bound by the word length
+  return readWord(word);
 }
 
 BlockRecord Converter::newRecord() const {
@@ -236,16 +237,13 @@ int Converter::convertWordAt() {
       return lWord();
     case 'C':
       if (keywordIs("CALL")) return callStatement(bcM98);
-      passOver();
-      return csSuccess;
+      return passOver();
     case 'I':
       if (pos_ + 1 < text_.size() && upper(text_[pos_ + 1]) == 'N') return ioWord();
-      passOver();
-      return csSuccess;
+      return passOver();
     case 'J':
       if (keywordIs("JMP")) return callStatement(bcM96);
-      passOver();
-      return csSuccess;
+      return passOver();
     case 'D': case 'O': return ioWord();
     case 'E':
       if (keywordIs("END")) {
@@ -253,8 +251,7 @@ int Converter::convertWordAt() {
         r.C = bcM02;
         return append(r);
       }
-      passOver();
-      return csSuccess;
+      return passOver();
     case 'A': return variableWord();
     case '@': return atWord();
     case '%': return header();

@@ -71,7 +71,7 @@ class Converter {
   int readKeyword(std::string& keyword);
   bool keywordIs(std::string_view expected);
   bool atEnd() const;
-  void passOver();
+  int passOver();
 
   int gCode();
   int mCode();
