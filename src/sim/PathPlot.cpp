@@ -256,9 +256,17 @@ std::string SvgPlot::document(const std::string& title) {
                 "M%.1f %.1fV%.1fM%.1f %.1fl-3 5M%.1f %.1fl3 5\"/>\n",
                 ox, oy, ox + 50, ox + 50, oy, ox + 50, oy, ox, oy, oy - 50, ox, oy - 50, ox, oy - 50);
   out += buf;
-  std::snprintf(buf, sizeof buf, "<text x=\"%.1f\" y=\"%.1f\">(X%.3f,Y%.3f) , (X%.3f,Y%.3f)</text>\n",
-                x0 + 4, y0 + height - 6, extents_.minX, extents_.minY, extents_.maxX, extents_.maxY);
-  out += buf;
+  // The caption's figures can be as long as a coordinate word (over a
+  // hundred digits): sized to fit rather than cut off inside the element.
+  const char* caption = "<text x=\"%.1f\" y=\"%.1f\">(X%.3f,Y%.3f) , (X%.3f,Y%.3f)</text>\n";
+  const double captionX = x0 + 4, captionY = y0 + height - 6;
+  std::string text(static_cast<std::size_t>(std::snprintf(nullptr, 0, caption, captionX, captionY,
+                                                          extents_.minX, extents_.minY,
+                                                          extents_.maxX, extents_.maxY)),
+                   '\0');
+  std::snprintf(text.data(), text.size() + 1, caption, captionX, captionY, extents_.minX,
+                extents_.minY, extents_.maxX, extents_.maxY);
+  out += text;
   out += body_;
   out += "</svg>\n";
   return out;

@@ -104,6 +104,17 @@ TEST(SvgPlot, ZLevelAndZeroExtents) {
   EXPECT_EQ(count(doc, "nan"), 0);
   EXPECT_EQ(count(doc, "inf"), 0);
   EXPECT_NE(doc.find("(X0.000,Y0.000) , (X0.000,Y0.000)"), std::string::npos);
+
+  // Coordinates of a hundred digits still give a whole caption element.
+  SvgPlot huge;
+  huge.extentsFound({-1e120, 1e120, -1e120, 1e120});
+  const std::string big = huge.document();
+  const auto caption = big.find("<text");
+  ASSERT_NE(caption, std::string::npos);
+  const auto close = big.find("</text>\n", caption);
+  ASSERT_NE(close, std::string::npos);
+  EXPECT_GT(close - caption, 480u);
+  EXPECT_EQ(big.substr(big.size() - 7), "</svg>\n");
 }
 
 }  // namespace
