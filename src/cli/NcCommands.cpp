@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Settings.h"
 #include "cli/Commands.h"
 #include "sim/Converter.h"
 #include "sim/PathPlot.h"
@@ -37,7 +39,7 @@ constexpr int kExitCapped = 3;
 struct NcOptions {
   std::string file;
   std::string output;
-  int language = 1;
+  int language = -1;  // -1: from "Customer.ini", English without it
   bool ncFile = false;
   int type = 0;  // controller type: 0 ZAR X02 (name line), 1 ZAR X00/X01
   int unit = 0;
@@ -159,6 +161,13 @@ struct Loaded {
   MessageCatalog catalog;
 };
 
+// The catalog language: --language, else that of "Customer.ini" in the working
+// directory, else English -- the same rule as the other zarctl commands.
+void resolveLanguage(NcOptions& o) {
+  if (o.language >= 0) return;
+  o.language = std::filesystem::exists("Customer.ini") ? loadCustomerIni(".").language : 1;
+}
+
 std::unique_ptr<Loaded> load(const NcOptions& o) {
   auto loaded = std::make_unique<Loaded>();
   loaded->catalog.load(workingDirectory(), o.language);
@@ -249,7 +258,7 @@ void runPlot(const NcOptions& o) {
 
 void addCommonOptions(CLI::App* cmd, NcOptions& o) {
   cmd->add_option("FILE", o.file, "NC program (one editor line per text line)")->required();
-  cmd->add_option("--language", o.language, "message catalog: 0 Chinese, 1 English (default)")
+  cmd->add_option("--language", o.language, "message catalog: 0 Chinese, 1 English (default: from Customer.ini, else English)")
       ->check(CLI::Range(0, 2));
   cmd->add_flag("--nc-file", o.ncFile, "FILE is an NC program file as saved by the program page");
   cmd->add_option("--type", o.type, "controller type of --nc-file: 0 ZAR X02 (default), 1 ZAR X00/X01")
@@ -265,12 +274,18 @@ void addNcCommands(CLI::App& app) {
 
   CLI::App* check = nc->add_subcommand("check", "convert a program; report the first failing line");
   addCommonOptions(check, *options);
-  check->callback([options] { runCheck(*options); });
+  check->callback([options] {
+    resolveLanguage(*options);
+    runCheck(*options);
+  });
 
   CLI::App* dump = nc->add_subcommand("dump", "print the conversion dump (Test.TXT)");
   addCommonOptions(dump, *options);
   dump->add_option("-o,--output", options->output, "write the dump to this file instead");
-  dump->callback([options] { runDump(*options); });
+  dump->callback([options] {
+    resolveLanguage(*options);
+    runDump(*options);
+  });
 
   CLI::App* plot = nc->add_subcommand("plot", "simulate the whole path and draw it as SVG");
   addCommonOptions(plot, *options);
@@ -281,7 +296,10 @@ void addNcCommands(CLI::App& app) {
   plot->add_option("--z", options->zLevel, "draw only the path at this Z level");
   plot->add_option("--max-steps", options->maxSteps, "cut the run off after this many steps")
       ->check(CLI::PositiveNumber);
-  plot->callback([options] { runPlot(*options); });
+  plot->callback([options] {
+    resolveLanguage(*options);
+    runPlot(*options);
+  });
 }
 
 }  // namespace zar::cli
