@@ -7,23 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "sim/Converter.h"
 #include "sim/PathPlot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static auto list = std::make_unique<zar::sim::BlockList>();
-  std::vector<std::string> lines;
-  std::string line;
-  for (size_t i = 0; i < size; ++i) {
-    const char c = static_cast<char>(data[i]);
-    if (c == '\n') {
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-  lines.push_back(line);
+  const std::vector<std::string> lines = zar::fuzz::editorLines(data, size);
   zar::sim::Converter converter(*list);
   if (!converter.ConvertLines(lines).ok()) return 0;
 
