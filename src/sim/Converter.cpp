@@ -175,6 +175,16 @@ int Converter::passOver() {
   return readWord(word);
 }
 
+// Reads the next word, whose text after its first letter must be a number
+// (`value` views it); with a prefix, that first letter must be the prefix.
+int Converter::readNumberWord(std::string& word, std::string_view& value, char prefix) {
+  const int status = readWord(word);
+  if (status != csSuccess) return status;
+  if (prefix != 0 && (word.empty() || word[0] != prefix)) return csMalformedWord;
+  value = std::string_view(word).substr(1);
+  return isNumeric(value) ? csSuccess : csMalformedWord;
+}
+
 BlockRecord Converter::newRecord() const {
   BlockRecord r;
   r.N = r.B = lineIndex_;
@@ -278,10 +288,9 @@ int Converter::convertWordAt() {
 
 int Converter::gCode() {
   std::string word;
-  int status = readWord(word);
+  std::string_view value;
+  int status = readNumberWord(word, value);
   if (status != csSuccess) return status;
-  const std::string_view value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   const int number = intValue(value);
   const int code = gCodeFor(number);
   if (code < 0) return csUnknownWord;
@@ -325,10 +334,9 @@ int Converter::bareBlock() {
 
 int Converter::mCode() {
   std::string word;
-  int status = readWord(word);
+  std::string_view value;
+  int status = readNumberWord(word, value);
   if (status != csSuccess) return status;
-  const std::string_view value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   const int code = mCodeFor(intValue(value));
   if (code < 0) return csUnknownWord;
   BlockRecord r = newRecord();
@@ -342,10 +350,9 @@ int Converter::mCode() {
 
 int Converter::feedWord() {
   std::string word;
-  const int status = readWord(word);
+  std::string_view value;
+  int status = readNumberWord(word, value);
   if (status != csSuccess) return status;
-  const std::string_view value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   BlockRecord r = newRecord();
   r.C = bcFeed;
   r.F = realValue(value);
@@ -354,10 +361,9 @@ int Converter::feedWord() {
 
 int Converter::spindleWord() {
   std::string word;
-  const int status = readWord(word);
+  std::string_view value;
+  int status = readNumberWord(word, value);
   if (status != csSuccess) return status;
-  const std::string_view value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   BlockRecord r = newRecord();
   r.C = bcSpindle;
   r.X = intValue(value);
@@ -367,18 +373,14 @@ int Converter::spindleWord() {
 // "L n P m": an L word must be followed by a P word.
 int Converter::lWord() {
   std::string word;
-  int status = readWord(word);
+  std::string_view value;
+  int status = readNumberWord(word, value);
   if (status != csSuccess) return status;
-  std::string_view value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   BlockRecord r = newRecord();
   r.C = bcLWord;
   r.X = intValue(value);
-  status = readWord(word);
+  status = readNumberWord(word, value, 'P');
   if (status != csSuccess) return status;
-  if (word.empty() || word[0] != 'P') return csMalformedWord;
-  value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   r.Y = r.Z = intValue(value);
   return append(r);
 }
@@ -432,18 +434,14 @@ int Converter::ioWord() {
 // "An=v": variable n gets the value v.
 int Converter::variableWord() {
   std::string word;
-  int status = readWord(word);
+  std::string_view value;
+  int status = readNumberWord(word, value);
   if (status != csSuccess) return status;
-  std::string_view value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   BlockRecord r = newRecord();
   r.C = bcVariable;
   r.X = intValue(value);
-  status = readWord(word);
+  status = readNumberWord(word, value, '=');
   if (status != csSuccess) return status;
-  if (word.empty() || word[0] != '=') return csMalformedWord;
-  value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   r.Y = realValue(value);
   return append(r);
 }
@@ -451,10 +449,9 @@ int Converter::variableWord() {
 // "@n" with up to three A words (values into Y, Z, I).
 int Converter::atWord() {
   std::string word;
-  int status = readWord(word);
+  std::string_view value;
+  int status = readNumberWord(word, value);
   if (status != csSuccess) return status;
-  const std::string_view value = std::string_view(word).substr(1);
-  if (!isNumeric(value)) return csMalformedWord;
   BlockRecord r = newRecord();
   r.C = bcAt;
   r.X = intValue(value);

@@ -68,6 +68,7 @@ class Converter {
   int append(const BlockRecord& record) { return list_.AppendBlock(record); }
 
   int readWord(std::string& word);
+  int readNumberWord(std::string& word, std::string_view& value, char prefix = 0);
   int readKeyword(std::string& keyword);
   bool keywordIs(std::string_view expected);
   bool atEnd() const;
