@@ -10,6 +10,7 @@
 #include "link/Link.h"
 #include "link/PortNames.h"
 #include "link/PtyPair.h"
+#include "support/NumberedCatalog.h"
 #include "support/RecordingOperator.h"
 
 namespace zar {
@@ -26,13 +27,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 // Catalog whose message n reads "#n:", so log lines show which message came.
-MessageCatalog numberedCatalog() {
-  std::string text;
-  for (int i = 1; i <= 200; ++i) text += "M" + std::to_string(i) + " #" + std::to_string(i) + ":\r\n";
-  MessageCatalog catalog;
-  catalog.loadText(text);
-  return catalog;
-}
+MessageCatalog numberedCatalog() { return zar::test::numberedCatalog("#", ":", 200); }
 
 class LinkTest : public ::testing::Test {
  protected:

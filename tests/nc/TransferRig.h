@@ -10,18 +10,13 @@
 #include "link/Frames.h"
 #include "link/Link.h"
 #include "nc/ProgramTransfer.h"
+#include "support/NumberedCatalog.h"
 #include "support/RecordingOperator.h"
 
 namespace zar::nc::test {
 
 // Message n reads "#n:", so a log line shows which message came.
-inline MessageCatalog numberedCatalog() {
-  std::string text;
-  for (int i = 1; i <= 200; ++i) text += "M" + std::to_string(i) + " #" + std::to_string(i) + ":\r\n";
-  MessageCatalog catalog;
-  catalog.loadText(text);
-  return catalog;
-}
+inline MessageCatalog numberedCatalog() { return zar::test::numberedCatalog("#", ":", 200); }
 
 inline std::string msg(int id, const std::string& extra = {}) { return "#" + std::to_string(id) + ":" + extra; }
 

@@ -13,19 +13,14 @@
 
 #include "plc/PlcCompiler.h"
 #include "plc/PlcDecompiler.h"
+#include "support/NumberedCatalog.h"
 #include "support/RecordingOperator.h"
 #include "ui/MessageCatalog.h"
 #include "ui/MessageLog.h"
 
 namespace zar::plc::test {
 
-inline MessageCatalog numberedCatalog() {
-  std::string text;
-  for (int n = 1; n <= 260; ++n) text += "M" + std::to_string(n) + " msg" + std::to_string(n) + "\n";
-  MessageCatalog catalog;
-  catalog.loadText(text);
-  return catalog;
-}
+inline MessageCatalog numberedCatalog() { return zar::test::numberedCatalog("msg", "", 260); }
 
 inline std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
