@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "link/Link.h"
 #include "link/PortNames.h"
 #include "link/ThreadComm.h"

@@ -19,7 +19,7 @@
 #include "app/AboutForm.h"
 #include "app/MainForm.h"
 #include "app/QtScreenshots.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "controller/VirtualController.h"
 #include "ui/MessageCatalog.h"
 

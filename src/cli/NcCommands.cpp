@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "cli/Commands.h"
 #include "sim/Converter.h"
 #include "sim/PathPlot.h"

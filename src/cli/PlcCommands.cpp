@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "cli/Commands.h"
 #include "plc/PlcCompiler.h"
 #include "plc/PlcDecompiler.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "cli/Commands.h"
 #include "cli/TerminalOperator.h"
 #include "controller/ControllerConfig.h"

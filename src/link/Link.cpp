@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "link/Frames.h"
 #include "link/PortNames.h"
 

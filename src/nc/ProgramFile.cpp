@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 namespace zar::nc {
 
