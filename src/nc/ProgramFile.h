@@ -20,10 +20,15 @@
 #include <string_view>
 #include <vector>
 
+#include "base/SafeFile.h"
+#include "base/TextPieces.h"
 #include "nc/ProgramTransfer.h"
 #include "ui/MessageLog.h"
 
 namespace zar::nc {
+
+using zar::TextPieceReader;
+using zar::replaceFileContent;
 
 inline constexpr size_t kHeaderPieceLength = 79;
 inline constexpr size_t kLinePieceLength = 119;
@@ -31,21 +36,6 @@ inline constexpr size_t kMaxNameLength = 8;
 // Gaps between line numbers become empty lines, but never more than this
 // many in all: a line number like N2000000000 must not exhaust memory.
 inline constexpr size_t kMaxFilledLines = 99999;
-
-// Reads a text stream piece by piece like a bounded text-mode line read: at
-// most `bound` characters, a piece ending after its line end (LF or CR LF),
-// which is removed. A piece that fills the bound right before its line end
-// leaves that line end to the next read, which gives an empty piece. A NUL
-// byte ends the piece's text (the rest of that piece is dropped).
-class TextPieceReader {
- public:
-  explicit TextPieceReader(std::istream& in) : in_(in) {}
-  // False at the end of the stream.
-  bool next(size_t bound, std::string& piece);
-
- private:
-  std::istream& in_;
-};
 
 enum class LoadStatus {
   Loaded,
@@ -73,12 +63,6 @@ ProgramFileData readProgramFile(const std::string& path, int typeIndex);
 // editor lines, with CR LF line ends.
 std::string formatProgramFile(int slot, std::string_view name, int typeIndex,
                               const std::vector<std::string>& lines);
-
-// Replaces the file at `path` with `content`: a new file is written beside
-// it, flushed to disk and renamed over the old one (which keeps its mode; a
-// symbolic link keeps pointing where it did). On failure the old file is
-// untouched, the new one removed, and *error says why.
-bool replaceFileContent(const std::string& path, std::string_view content, std::string* error);
 
 // The program page's file handlers once a file was chosen. Messages go to
 // the program page (111-117), the editor is the operator's program editor.
