@@ -1,10 +1,14 @@
 #pragma once
-// The main window: three pages (NC program, parameters, PLC), the settings
-// record, the message catalog and the message log. It is the `Operator` the
-// core dialogues talk to: message lines go into the current page's message
-// area, dialogs are the catalog dialogs, editor lines are the page editors'.
+// The main window: it composes the three pages (NC program, parameters, PLC,
+// each in its own *SheetForm file) and owns what they share: the settings
+// record, the message catalog and log, the port and the link. It is the
+// `Operator` the core dialogues talk to (message lines go into the current
+// page's message area, dialogs are the catalog dialogs, editor lines are the
+// page editors') and the `PageContext` the pages reach it through.
+//
+// The pages' controls and handlers stay reachable here under their names:
+// the control members point at the pages' widgets, the handlers forward.
 
-#include <QGroupBox>
 #include <QWidget>
 
 #include <array>
@@ -14,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/QtPageContext.h"
+#include "app/QtRadioGroup.h"
 #include "base/Settings.h"
 #include "link/Link.h"
 #include "link/PortNames.h"
@@ -25,7 +31,6 @@
 #include "ui/MessageLog.h"
 #include "ui/Operator.h"
 
-class QButtonGroup;
 class QComboBox;
 class QFrame;
 class QKeyEvent;
@@ -42,23 +47,6 @@ class QToolButton;
 
 namespace zar {
 
-// A captioned group of radio buttons with an item index (-1 none checked).
-class TRadioGroup : public QGroupBox {
-  Q_OBJECT
- public:
-  TRadioGroup(const QStringList& items, QWidget* parent = nullptr);
-  int itemIndex() const;
-  void setItemIndex(int index);
-  QRadioButton* item(int index) const;
-  int count() const;
-
- signals:
-  void itemIndexChanged(int index);
-
- private:
-  QButtonGroup* group_;
-};
-
 struct MainFormOptions {
   std::string workingDirectory;  // where "Init.Ini" lives; "" = the current directory
   int languageOverride = -1;     // 0 or 1 replaces the language of "Customer.ini" for the run
@@ -72,8 +60,18 @@ struct MainFormOptions {
   std::vector<PortOverride> portOverrides;
 };
 
-class TMainForm : public QWidget, public Operator {
+class TProgramSheetForm;
+class TParameterSheetForm;
+class TPlcSheetForm;
+
+class TMainForm : public QWidget, public Operator, public PageContext {
   Q_OBJECT
+  // Made before anything else: public members below stand for their
+  // controls and state.
+  TProgramSheetForm* programSheet_;
+  TParameterSheetForm* parameterSheet_;
+  TPlcSheetForm* plcSheet_;
+
  public:
   static constexpr int kClientWidth = 788;
   static constexpr int kClientHeight = 562;
@@ -94,34 +92,46 @@ class TMainForm : public QWidget, public Operator {
   size_t editorLineCount(Page page) const override;
   std::string editorLine(Page page, size_t index) const override;
 
-  // ---- Catalog and message log
-  std::string GetMessageText(int id) const { return catalog_.text(id); }
-  void AddMessage(int id, std::string_view extra = {}) { log_.add(id, extra); }
+  // ---- PageContext (GetMessageText and AddMessage come with it)
+  Operator& person() override { return *this; }
+  const MessageCatalog& catalog() const override { return catalog_; }
+  MessageLog& messageLog() override { return log_; }
+  Settings& settings() override { return settings_; }
+  const std::string& workingDirectory() const override { return workingDirectory_; }
+  Link& link() override { return *link_; }
+  // Runs one controller dialogue: with the transfer buttons of every page
+  // disabled (the window stays live while replies are awaited, the link
+  // pumps its events) and the link settings taken afresh. False, without
+  // running `dialogue`, while another one runs. The dialogue itself takes
+  // the link's DialogueGuard.
+  bool runDialogue(const std::function<void()>& dialogue) override;
+  // The file choosers' shared state (chosen path, remembered names).
+  FileChoice& fileChoice() override { return fileChoice_; }
+  QWidget* dialogParent() override { return this; }
+  // Converts between the core's 8-bit texts and the widgets' Unicode.
+  QString toQt(std::string_view eightBit) const override;
+  std::string fromQt(const QString& text) const override;
+
+  // ---- Catalog dialogs
   // Refreshes the dialog button captions (messages 71-81) and selects kinds
   // first..first+count-1 for the next catalog dialog.
   void SetDialogButtonCaptions(int first, int count) { dialogCaptions_.SetDialogButtonCaptions(first, count); }
   const DialogCaptions& dialogCaptions() const { return dialogCaptions_; }
 
   // ---- State
-  Settings& settings() { return settings_; }
   const Settings& settings() const { return settings_; }
-  const MessageCatalog& catalog() const { return catalog_; }
-  MessageLog& messageLog() { return log_; }
   int language() const { return settings_.language; }
-  const std::string& workingDirectory() const { return workingDirectory_; }
   const std::string& initIniPath() const { return initIniPath_; }
   // Remembered file name of a page ("TMP" at start-up).
   std::string& lastFileName(Page page);
   // The PLC page's current file path; "Tmp.mcn" each time the page is entered.
-  std::string& plcFilePath() { return plcFilePath_; }
-  bool delayBoxShown() const { return delayBoxShown_; }
+  std::string& plcFilePath();
+  bool delayBoxShown() const;
   int beepCount() const { return beeps_; }
-  // Converts between the core's 8-bit texts and the widgets' Unicode.
-  QString toQt(std::string_view eightBit) const;
-  std::string fromQt(const QString& text) const;
 
-  int ModelIndex = 0;    // 0..5: 102, 202, 302, 101, 200, 300
-  int VersionIndex = 1;  // 0..2: SD, K, M
+  // The parameter page's model and version.
+  int& ModelIndex;    // 0..5: 102, 202, 302, 101, 200, 300
+  int& VersionIndex;  // 0..2: SD, K, M
 
   // Replaces the catalog dialog (tests, screenshots): gets what the dialog
   // would show and returns the dialog result.
@@ -136,7 +146,6 @@ class TMainForm : public QWidget, public Operator {
 
   // ---- Link primitives over CommPort with the link settings, on the port
   // chosen in COM_Select.
-  Link& link() { return *link_; }
   void ConnectRS232();
   bool TransToZAR(std::string_view frame) { return link_->TransToZAR(frame); }
   bool TransStr(std::string_view frame) { return link_->TransStr(frame); }
@@ -144,17 +153,9 @@ class TMainForm : public QWidget, public Operator {
   bool ReceiveZARProgNo(int limit, int report) { return link_->ReceiveZARProgNo(limit, report); }
   void DelayMs(unsigned ms) { link_->DelayMs(ms); }
 
-  // Runs one controller dialogue: with the transfer buttons of every page
-  // disabled (the window stays live while replies are awaited, the link
-  // pumps its events) and the link settings taken afresh. False, without
-  // running `dialogue`, while another one runs. The dialogue itself takes
-  // the link's DialogueGuard.
-  bool runDialogue(const std::function<void()>& dialogue);
   // The buttons that start a controller dialogue, on every page.
   std::vector<QPushButton*> transferButtons() const;
 
-  // The file choosers' shared state (chosen path, remembered names).
-  FileChoice& fileChoice() { return fileChoice_; }
   // The program page's fields as the program dialogues and files take them.
   nc::ProgramPage programPage() const;
 
@@ -255,17 +256,19 @@ class TMainForm : public QWidget, public Operator {
   QTimer* Timer1 = nullptr;
 
  public slots:
+  // The window's own handlers.
   void FormCreate();
   void PageControlChange(int index);
-  void ProgramSheetMouseDown(Qt::KeyboardModifiers modifiers);
-  void PLMSheetMouseDown(Qt::KeyboardModifiers modifiers);
   void Timer1Timer();
-  void ClrMsgBtnClick();
-  void ClrMsgBtn2Click();
-  void ClrMsgBtn3Click();
   void CloseBtnClick();
   void VersionBtnClick();
   void SpeedButton1Click();
+  // The pages' handlers, forwarded to the page that holds them.
+  void ProgramSheetMouseDown(Qt::KeyboardModifiers modifiers);
+  void PLMSheetMouseDown(Qt::KeyboardModifiers modifiers);
+  void ClrMsgBtnClick();
+  void ClrMsgBtn2Click();
+  void ClrMsgBtn3Click();
   void TransDelayValueChange(int value);
   // Model and version selectors act when a button receives the focus.
   void ZAR102RadioButtonEnter();
@@ -313,12 +316,10 @@ class TMainForm : public QWidget, public Operator {
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
   void paintEvent(QPaintEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void buildProgramSheet();
-  void buildParameterSheet();
-  void buildPlcSheet();
+  // Points the control members at the pages' widgets.
+  void takePageControls();
   void setCaptions();
   void fillGutters();
   void fillPortBox();
@@ -326,11 +327,6 @@ class TMainForm : public QWidget, public Operator {
   void FormClose();
   QPlainTextEdit* messageArea(Page page) const;
   QPlainTextEdit* editor(Page page) const;
-  void followGutter(QPlainTextEdit* editor, QPlainTextEdit* gutter);
-  // Shows the names a program dialogue changed.
-  void takeProgramNames(const nc::ProgramPage& before, const nc::ProgramPage& after);
-  void scrollToTop(QPlainTextEdit* editor);
-  QString fileNameLabelText(const std::string& path) const;
 
   Settings settings_;
   MessageCatalog catalog_;
@@ -338,9 +334,7 @@ class TMainForm : public QWidget, public Operator {
   std::string workingDirectory_;
   std::string initIniPath_;
   FileChoice fileChoice_;
-  std::string plcFilePath_ = "Tmp.mcn";
   Page page_ = Page::Program;
-  bool delayBoxShown_ = false;
   int beeps_ = 0;
   DialogCaptions dialogCaptions_;
   DialogAnswerer answerer_;
