@@ -13,8 +13,10 @@ namespace zar::param {
 namespace {
 
 // Takes the line end that directly follows a piece which filled the bound,
-// so that a line of exactly the bound's length is not followed by an empty one.
-void skipLineEndAfterFullPiece(std::istream& in) {
+// so that a line of exactly the bound's length is not followed by an empty
+// one. Returns "\r" when it took a CR that turned out to be text (no LF
+// after it): that CR begins the next line.
+std::string takeLineEndAfterFullPiece(std::istream& in) {
   std::streambuf* buf = in.rdbuf();
   using Traits = std::streambuf::traits_type;
   const auto c = buf->sgetc();
@@ -22,11 +24,10 @@ void skipLineEndAfterFullPiece(std::istream& in) {
     buf->sbumpc();
   } else if (Traits::eq_int_type(c, Traits::to_int_type('\r'))) {
     buf->sbumpc();
-    if (Traits::eq_int_type(buf->sgetc(), Traits::to_int_type('\n')))
-      buf->sbumpc();
-    else
-      buf->sungetc();  // a lone CR is text
+    if (!Traits::eq_int_type(buf->sgetc(), Traits::to_int_type('\n'))) return "\r";
+    buf->sbumpc();
   }
+  return {};
 }
 
 }  // namespace
@@ -34,10 +35,15 @@ void skipLineEndAfterFullPiece(std::istream& in) {
 std::vector<std::string> parseParameterFile(std::istream& in) {
   std::vector<std::string> lines;
   TextPieceReader reader(in);
-  std::string piece;
-  while (reader.next(kParameterLineLength, piece)) {
-    if (piece.size() == kParameterLineLength) skipLineEndAfterFullPiece(in);
-    lines.push_back(piece);
+  std::string piece, carried;
+  for (;;) {
+    if (!reader.next(kParameterLineLength - carried.size(), piece)) {
+      if (!carried.empty()) lines.push_back(carried);
+      break;
+    }
+    piece.insert(0, carried);
+    carried = piece.size() == kParameterLineLength ? takeLineEndAfterFullPiece(in) : std::string();
+    lines.push_back(std::move(piece));
   }
   return lines;
 }

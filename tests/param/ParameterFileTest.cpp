@@ -34,6 +34,8 @@ TEST(ParameterFileFormat, PiecesOfAtMost79Characters) {
   // Bare LF and CR LF both end lines; a lone CR is text, also right after a full piece.
   EXPECT_EQ(parse("A(1)=2\nB(3)=4\r\n\r\n"), (V{"A(1)=2", "B(3)=4", ""}));
   EXPECT_EQ(parse(l79 + "\rz\n"), (V{l79, "\rz"}));
+  EXPECT_EQ(parse(l79 + "\r"), (V{l79, "\r"}));
+  EXPECT_EQ(parse(l79 + "\r" + std::string(78, 'y') + "z\r\n"), (V{l79, "\r" + std::string(78, 'y'), "z"}));
   EXPECT_EQ(parse(""), V{});
 }
 
