@@ -11,5 +11,6 @@ void addControllerCommand(CLI::App& app);   // zarctl controller
 void addTransferCommands(CLI::App& app);    // zarctl send/receive/delete
 void addPlcCommands(CLI::App& app);         // zarctl plc compile/decompile/check
 void addNcCommands(CLI::App& app);          // zarctl nc check/dump/plot
+void addParamCommands(CLI::App& app);       // zarctl param list
 
 }  // namespace zar::cli

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   zar::cli::addTransferCommands(app);
   zar::cli::addPlcCommands(app);
   zar::cli::addNcCommands(app);
+  zar::cli::addParamCommands(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -147,6 +147,7 @@ Identity Identity::from(const ControllerConfig& config) {
                          ? config.versionAnswer
                          : "V1.05" + std::string(versionName(config.version)) + "\r\n";
   id.sqrReloading = config.sqrReloading;
+  id.parameters = FactoryParameters(config.model, config.version);
   return id;
 }
 
@@ -358,7 +359,8 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
       const std::string step = indexed("param.set", ++count_);
       const auto number = parameterNumber(text.substr(0, eq));
       const auto value = parameterValue(text.substr(eq + 1));
-      if (!number || !value) return {answer(step, f::kNak, [] {})};  // refused, dialogue goes on
+      if (!number || !value || !id_.parameters.knows(state_, *number))
+        return {answer(step, f::kNak, [] {})};  // refused, dialogue goes on
       return {answer(step, ok, [this, n = *number, v = *value] {
         state_.parameters[n] = v;
         changed_ = true;
@@ -367,15 +369,14 @@ std::vector<Response> Dialogue::handleLine(const Frame& frame) {
     case Phase::ParamReceive: {
       if (b == f::kAck) {
         if (!pendingParameter_) break;
-        const std::int32_t n = *pendingParameter_;
-        const auto it = state_.parameters.find(n);
-        const std::int32_t value = it == state_.parameters.end() ? 0 : it->second;
+        const std::int32_t value = id_.parameters.value(state_, *pendingParameter_);
         return {answer(indexed("param.value", count_), std::to_string(value) + "\r\n",
                        [this] { pendingParameter_.reset(); })};
       }
       const std::string step = indexed("param.request", ++count_);
       const auto number = parameterNumber(content(frame));
-      if (!number) return {answer(step, f::kNak, [this] { pendingParameter_.reset(); })};
+      if (!number || !id_.parameters.knows(state_, *number))
+        return {answer(step, f::kNak, [this] { pendingParameter_.reset(); })};
       return {answer(step, ok, [this, n = *number] { pendingParameter_ = n; })};
     }
 

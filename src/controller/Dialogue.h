@@ -12,6 +12,7 @@
 
 #include "controller/ControllerConfig.h"
 #include "controller/ControllerState.h"
+#include "controller/FactoryParameters.h"
 #include "controller/FrameReader.h"
 
 namespace zar::controller {
@@ -53,6 +54,8 @@ struct Identity {
   std::string modelAnswer;    // reply to STX ZAR ETX
   std::string versionAnswer;  // reply to STX VER ETX
   bool sqrReloading = false;
+  // The parameter numbers it answers for, with their factory values.
+  FactoryParameters parameters;
 
   static Identity from(const ControllerConfig& config);
 };

@@ -50,7 +50,8 @@ std::string TrafficEntry::describe() const {
   return "";
 }
 
-VirtualController::VirtualController(ControllerConfig config) : config_(std::move(config)) {
+VirtualController::VirtualController(ControllerConfig config)
+    : config_(std::move(config)), factory_(config_.model, config_.version) {
   if (config_.paceBaud > 0)
     byteTime_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
         10.0 / config_.paceBaud));
@@ -436,8 +437,12 @@ void VirtualController::clearProgram(int slot) {
 
 std::int32_t VirtualController::parameter(std::int32_t number) const {
   std::lock_guard lock(mutex_);
-  const auto it = state_.parameters.find(number);
-  return it == state_.parameters.end() ? 0 : it->second;
+  return factory_.value(state_, number);
+}
+
+bool VirtualController::knowsParameter(std::int32_t number) const {
+  std::lock_guard lock(mutex_);
+  return factory_.knows(state_, number);
 }
 
 void VirtualController::setParameter(std::int32_t number, std::int32_t value) {

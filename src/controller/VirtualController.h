@@ -84,9 +84,13 @@ class VirtualController {
   std::optional<Program> program(int slot) const;
   void setProgram(int slot, Program program);
   void clearProgram(int slot);
-  // A parameter never set reads 0.
+  // A parameter never set reads its factory value (0 when the controller
+  // does not know the number). Setting a number makes it known.
   std::int32_t parameter(std::int32_t number) const;
   void setParameter(std::int32_t number, std::int32_t value);
+  // Whether the controller answers for a parameter number (its model's and
+  // version's factory set, or its memory).
+  bool knowsParameter(std::int32_t number) const;
   std::vector<std::string> plcImage() const;
   void setPlcImage(std::vector<std::string> lines);
   ControllerState state() const;
@@ -151,6 +155,7 @@ class VirtualController {
   void closeAll();
 
   ControllerConfig config_;
+  FactoryParameters factory_;
   Clock::duration byteTime_{};  // zero when not paced
 
   mutable std::mutex mutex_;

@@ -120,7 +120,7 @@ TEST(ZarctlController, ServesSamplesAndKeepsItsMemory) {
     EXPECT_EQ(ask(fd, "\x06\x07\x01\r\n"), "SQUARE\r\n");
     ask(fd, "$%\r\n");
     ask(fd, "$R\r\n");
-    EXPECT_EQ(ask(fd, "77=123\r\n"), "\x06\x07\x01\r\n");
+    EXPECT_EQ(ask(fd, "80=123\r\n"), "\x06\x07\x01\r\n");  // spindle maximum speed
     ::close(fd);
     EXPECT_EQ(z.stop(SIGTERM), 0);
   }
@@ -129,7 +129,7 @@ TEST(ZarctlController, ServesSamplesAndKeepsItsMemory) {
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_NE(text.str().find("name SQUARE"), std::string::npos);
-  EXPECT_NE(text.str().find("77 = 123"), std::string::npos);
+  EXPECT_NE(text.str().find("80 = 123"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 

@@ -170,7 +170,7 @@ TEST(ControllerDialogue, ParameterSettingsAndRequests) {
   pc.ask(f::kAttention);
   EXPECT_EQ(pc.ask(f::kParamReceive), f::kAck);
   for (const auto& [number, value] : std::vector<std::pair<int, std::string>>{
-           {12, "3000\r\n"}, {7, "-15\r\n"}, {555, "0\r\n"}}) {
+           {12, "3000\r\n"}, {7, "-15\r\n"}, {2, "8\r\n"}}) {  // 2: never set, factory value
     EXPECT_EQ(pc.ask(std::to_string(number) + "\r\n"), f::kAck);
     EXPECT_EQ(pc.ask(f::kAck), value) << number;
   }

@@ -1,0 +1,118 @@
+#include "param/ParameterFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "base/SafeFile.h"
+#include "base/TextPieces.h"
+
+namespace zar::param {
+
+namespace {
+
+// Takes the line end that directly follows a piece which filled the bound,
+// so that a line of exactly the bound's length is not followed by an empty
+// one. Returns "\r" when it took a CR that turned out to be text (no LF
+// after it): that CR begins the next line.
+std::string takeLineEndAfterFullPiece(std::istream& in) {
+  std::streambuf* buf = in.rdbuf();
+  using Traits = std::streambuf::traits_type;
+  const auto c = buf->sgetc();
+  if (Traits::eq_int_type(c, Traits::to_int_type('\n'))) {
+    buf->sbumpc();
+  } else if (Traits::eq_int_type(c, Traits::to_int_type('\r'))) {
+    buf->sbumpc();
+    if (!Traits::eq_int_type(buf->sgetc(), Traits::to_int_type('\n'))) return "\r";
+    buf->sbumpc();
+  }
+  return {};
+}
+
+}  // namespace
+
+std::vector<std::string> parseParameterFile(std::istream& in) {
+  std::vector<std::string> lines;
+  TextPieceReader reader(in);
+  std::string piece, carried;
+  for (;;) {
+    if (!reader.next(kParameterLineLength - carried.size(), piece)) {
+      if (!carried.empty()) lines.push_back(carried);
+      break;
+    }
+    piece.insert(0, carried);
+    carried = piece.size() == kParameterLineLength ? takeLineEndAfterFullPiece(in) : std::string();
+    lines.push_back(std::move(piece));
+  }
+  return lines;
+}
+
+std::string formatParameterFile(const std::vector<std::string>& lines) {
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string content;
+  content.reserve(size);
+  for (const std::string& line : lines) {
+    content += line;
+    content += "\r\n";
+  }
+  return content;
+}
+
+// ---------------------------------------------------------------- page handlers
+
+void ParameterFiles::message(int id, std::string_view extra) const { log_.addTo(Page::Parameter, id, extra); }
+
+std::string ParameterFiles::fileNameLabel(const std::string& path) const {
+  return log_.catalog().text(kFileLabel) + path;
+}
+
+bool ParameterFiles::load(const std::string& path) {
+  linesLoaded_ = 0;
+  error_.clear();
+  message(kLoading);
+
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  std::ifstream in;
+  if (std::filesystem::is_directory(status)) {
+    error_ = "it is a directory";
+  } else if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    error_ = "it is not a regular file";
+  } else {
+    errno = 0;
+    in.open(path, std::ios::binary);
+    if (!in) error_ = errno != 0 ? std::strerror(errno) : "it cannot be opened";
+  }
+  std::vector<std::string> lines;
+  if (error_.empty()) {
+    lines = parseParameterFile(in);
+    if (in.bad()) error_ = "a read error occurred";
+  }
+  if (!error_.empty()) {
+    message(0, "Cannot read " + path + ": " + error_ + "; the editor is unchanged.");
+    return false;
+  }
+
+  Operator& op = log_.op();
+  linesLoaded_ = lines.size();
+  op.setEditorLines(Page::Parameter, lines);
+  message(kLinesLoaded, ":" + std::to_string(linesLoaded_));
+  message(kLoaded);
+  return true;
+}
+
+bool ParameterFiles::save(const std::string& path) {
+  error_.clear();
+  message(kSaving);
+  const std::string content = formatParameterFile(log_.op().editorLines(Page::Parameter));
+  if (!replaceFileContent(path, content, &error_)) {
+    message(0, "Cannot write " + path + ": " + error_ + "; the file on disk is unchanged.");
+    return false;
+  }
+  message(kSaved);
+  return true;
+}
+
+}  // namespace zar::param

@@ -1,0 +1,88 @@
+#include "param/ParameterLine.h"
+
+#include <cctype>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+namespace zar::param {
+
+namespace {
+
+// Leading white space, an optional sign, digits up to the first non-digit
+// (none give 0); nothing when the digits leave the 32-bit range.
+std::optional<std::int32_t> valueOf(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  std::int64_t magnitude = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > kLimit) return std::nullopt;
+  }
+  if (!negative && magnitude == kLimit) return std::nullopt;
+  return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+bool holdsControlCharacter(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
+}
+
+ParameterLine malformed(LineProblem problem) {
+  ParameterLine line;
+  line.problem = problem;
+  return line;
+}
+
+}  // namespace
+
+ParameterLine parseParameterLine(std::string_view line) {
+  if (!line.empty() && line.front() == '/') return {LineForm::Remark, LineProblem::None, {}, 0};
+  const size_t close = line.find(')');
+  const size_t open = close == std::string_view::npos ? close : line.substr(0, close).find('(');
+  if (open == std::string_view::npos) return malformed(LineProblem::NoParentheses);
+  const size_t eq = line.rfind('=');
+  if (eq == std::string_view::npos) return malformed(LineProblem::NoEquals);
+  const std::string_view numberText = line.substr(open + 1, close - open - 1);
+  if (holdsControlCharacter(numberText)) return malformed(LineProblem::ControlCharacter);
+  const auto value = valueOf(line.substr(eq + 1));
+  if (!value) return malformed(LineProblem::ValueOutOfRange);
+  return {LineForm::Setting, LineProblem::None, std::string(numberText), *value};
+}
+
+std::string settingFrame(std::string_view numberText, std::int32_t value) {
+  std::string frame(numberText);
+  frame += '=';
+  frame += std::to_string(value);
+  frame += "\r\n";
+  return frame;
+}
+
+std::string skippedLine(std::string_view line) { return std::string(line) + "...Skip..."; }
+
+std::string_view problemText(LineProblem problem) {
+  switch (problem) {
+    case LineProblem::None: return "";
+    case LineProblem::NoParentheses: return "no parameter number in parentheses";
+    case LineProblem::NoEquals: return "no '=' before the value";
+    case LineProblem::ControlCharacter: return "a control character in the parameter number";
+    case LineProblem::ValueOutOfRange: return "the value is beyond the 32-bit range";
+  }
+  return "";
+}
+
+std::string receivedLinePrefix(const ParameterEntry& entry) {
+  return entry.name + "(" + std::to_string(entry.number) + ")=";
+}
+
+std::string_view replyValueText(std::string_view reply) {
+  return reply.substr(0, reply.find_first_of("\r\n\x03"));
+}
+
+}  // namespace zar::param

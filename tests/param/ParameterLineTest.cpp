@@ -1,0 +1,86 @@
+// Editor lines as the parameter sender reads them, and the lines the
+// receiver writes.
+#include <gtest/gtest.h>
+
+#include "param/ParameterLine.h"
+
+namespace zar::param {
+namespace {
+
+// The frame a line sends, "skip" for a remark, "145 <problem>" for a refused line.
+std::string sent(std::string_view line) {
+  const ParameterLine p = parseParameterLine(line);
+  switch (p.form) {
+    case LineForm::Remark: return "skip";
+    case LineForm::Malformed: return "145 " + std::string(problemText(p.problem));
+    case LineForm::Setting: return settingFrame(p.numberText, p.value);
+  }
+  return "?";
+}
+
+TEST(ParameterLineSend, EditorLinesGiveTheseFrames) {
+  EXPECT_EQ(sent("Feed(12)=3000"), "12=3000\r\n");
+  EXPECT_EQ(sent("Gain(7)= -15"), "7=-15\r\n");
+  EXPECT_EQ(sent("X(3)=2.75"), "3=2\r\n");
+  EXPECT_EQ(sent("X(3)=abc"), "3=0\r\n");
+  EXPECT_EQ(sent("A(4)=1=2"), "4=2\r\n");
+  EXPECT_EQ(sent("Speed (rpm)(12)=100"), "rpm=100\r\n");
+  EXPECT_EQ(sent("/ spindle group"), "skip");
+  EXPECT_EQ(sent("/"), "skip");
+  EXPECT_EQ(sent(""), "145 no parameter number in parentheses");
+  // Blanks inside the parentheses travel as they stand.
+  EXPECT_EQ(sent("Feed( 12 )=3000"), " 12 =3000\r\n");
+  EXPECT_EQ(sent("(12)=+8"), "12=8\r\n");
+  EXPECT_EQ(sent("Empty()=5"), "=5\r\n");
+  EXPECT_EQ(sent("Lead(9)=\t-"), "9=0\r\n");
+}
+
+TEST(ParameterLineSend, MissingPartsAreMalformed) {
+  EXPECT_EQ(sent("Feed 12=3000"), "145 no parameter number in parentheses");
+  EXPECT_EQ(sent("Feed)12(=3000"), "145 no parameter number in parentheses");  // "(" after the first ")"
+  EXPECT_EQ(sent("Feed(12=3000"), "145 no parameter number in parentheses");
+  EXPECT_EQ(sent("Feed(12)3000"), "145 no '=' before the value");
+  EXPECT_EQ(sent(" /Feed(12)3000"), "145 no '=' before the value");  // "/" only counts first
+  // The "=" may stand anywhere, even before the parentheses.
+  EXPECT_EQ(sent("=Feed(12)"), "12=0\r\n");
+}
+
+TEST(ParameterLineSend, ValuesBeyondThirtyTwoBitsAreRefusedNotSaturated) {
+  EXPECT_EQ(sent("Max(1)=2147483647"), "1=2147483647\r\n");
+  EXPECT_EQ(sent("Min(1)=-2147483648"), "1=-2147483648\r\n");
+  EXPECT_EQ(sent("Max(1)=2147483648"), "145 the value is beyond the 32-bit range");
+  EXPECT_EQ(sent("Min(1)=-2147483649"), "145 the value is beyond the 32-bit range");
+  EXPECT_EQ(sent("Big(1)=99999999999999999999999"), "145 the value is beyond the 32-bit range");
+  EXPECT_EQ(sent("Lead(1)=000000000000000000042"), "1=42\r\n");
+}
+
+TEST(ParameterLineSend, ControlCharactersInTheNumberNeverReachTheWire) {
+  const std::vector<std::string> numbers = {"1\r", "1\n2", std::string("1\0", 2), "\x03", "\x02",
+                                            "1\x15", "\t1", "1\x7F"};
+  for (const std::string& bad : numbers) {
+    const ParameterLine p = parseParameterLine("P(" + bad + ")=5");
+    EXPECT_EQ(p.form, LineForm::Malformed) << bad;
+    EXPECT_EQ(p.problem, LineProblem::ControlCharacter);
+  }
+  // Elsewhere in the line they do not travel, so they do no harm.
+  EXPECT_EQ(sent("P\x03\r(12)=5\r"), "12=5\r\n");
+  // Big5 bytes are not control characters.
+  EXPECT_EQ(sent("P(\xB6\x62)=5"), "\xB6\x62=5\r\n");
+}
+
+TEST(ParameterLineReceive, PrefixValueAndRoundTrip) {
+  const ParameterEntry feed{"Max feed", 12};
+  EXPECT_EQ(receivedLinePrefix(feed), "Max feed(12)=");
+  EXPECT_EQ(replyValueText("3000\r\n"), "3000");
+  EXPECT_EQ(replyValueText("-15\r"), "-15");
+  EXPECT_EQ(replyValueText("7\n"), "7");        // no LF inside an editor line
+  EXPECT_EQ(replyValueText("8\x03"), "8");
+  EXPECT_EQ(replyValueText(""), "");
+  EXPECT_EQ(skippedLine("/ remark"), "/ remark...Skip...");
+  // A received line sends the same setting back.
+  EXPECT_EQ(sent(receivedLinePrefix(feed) + std::string(replyValueText("3000\r\n"))), "12=3000\r\n");
+  EXPECT_EQ(sent(receivedLinePrefix({"Min", -2147483647 - 1}) + "1"), "-2147483648=1\r\n");
+}
+
+}  // namespace
+}  // namespace zar::param
