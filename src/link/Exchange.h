@@ -1,0 +1,142 @@
+#pragma once
+// The toolkit every controller dialogue is written with. An Exchange binds
+// the link, the message log and the page whose message area the dialogue
+// writes to, and offers the steps dialogues are made of, so that a dialogue
+// reads like its wire table:
+//
+//   DialogueOutcome MyTransfer::receive(int comIndex) {
+//     return x_.run([&] {                                // guard, port closed at the end
+//       if (!x_.confirm(question)) return DialogueOutcome::Declined;
+//       x_.connect(comIndex);                            // 101 / 102 written by the link
+//       x_.message(kStarting);
+//       if (!x_.ask(frames::kAttention)) return x_.failure();    // reply not weighed
+//       if (!x_.require(frames::kParamReceive)) return x_.failure();
+//       while (...) {
+//         if (!x_.require(request)) return x_.failure(); // refusal or silence ends it
+//         use(x_.reply());
+//       }
+//       x_.message(kEnded);
+//       return DialogueOutcome::Done;
+//     });
+//   }
+//
+// Keep one Exchange per dialogue object (or per run); it holds no state
+// between runs except the page it writes to.
+//
+// Failures: every step returns false when the dialogue cannot go on. The
+// link has already reported the cause (time-out 103, write failure 104,
+// refusal 122/142/162, 107 for the port it closed); the dialogue only stops,
+// usually with `return x_.failure()`, which tells a refusal (Refused) from a
+// dead line (LinkFailed). Nothing is shown twice.
+//
+// Everything runs on the thread that owns the port; the link pumps the
+// operator's events while a reply is awaited.
+
+#include <string>
+#include <string_view>
+
+#include "link/DialogueOutcome.h"
+#include "link/Link.h"
+#include "ui/MessageLog.h"
+
+namespace zar {
+
+class Exchange {
+ public:
+  Exchange(Link& link, const MessageLog& log, Page page) : link_(link), log_(log), page_(page) {}
+
+  // Runs `dialogue` (a callable returning DialogueOutcome) as one dialogue:
+  // Busy at once when another dialogue holds the link; otherwise the
+  // dialogue's outcome, with the port closed (and 107 written) on every way
+  // out.
+  template <typename Dialogue>
+  DialogueOutcome run(Dialogue&& dialogue);
+
+  // ---- The line.
+
+  // (Re)opens the port of list index `comIndex` (ConnectRS232). True when
+  // it is open; when not, the link has written 102 and the reason.
+  bool connect(int comIndex);
+  // Sends a frame (TransToZAR). False when the write failed (104, 107).
+  bool send(std::string_view frame);
+  // The same, with the frame text in the trace line (TransStr; STX/ETX frames).
+  bool sendText(std::string_view frame);
+  // Sends `frame` and reads one reply with report 0: a refusal or a silent
+  // controller is not reported and does not end anything. True when the
+  // frame went out; whether an accepted reply came is left to the caller
+  // (see replied()).
+  bool ask(std::string_view frame);
+  // Sends `frame` and requires an accepted reply (report 1). False on a
+  // failed write, no reply in time or a refusal; the port is closed then.
+  bool require(std::string_view frame);
+  // Reads one reply with report 1 (after send()); false as for require().
+  bool receive();
+  // Reads one reply with report 0: true when an accepted reply came (not
+  // the NAK frame, in time). Reports nothing; a time-out still closes the port.
+  bool tryReceive();
+  // Reads one reply as `ReceiveZARProgNo` does: a NAK only writes the
+  // refusal (report 1, program page shown) and leaves the port open.
+  bool receiveProgNo(int report);
+  // One reply line with report 1, joining the pieces of a line longer than
+  // the reply limit (a reply that fills the limit without its terminator is
+  // continued by the next one, without another ACK frame). A line growing
+  // past `maxBytes` stops the dialogue: `tooLongText` is written, beep, the
+  // port closed, failure() is LineTooLong. The line ends at its first NUL.
+  bool receiveLine(std::string& line, size_t maxBytes, std::string_view tooLongText);
+
+  // Whether the last ask() got an accepted reply.
+  bool replied() const { return replied_; }
+  // The last reply, up to its first NUL, and all its bytes.
+  std::string_view reply() const { return link_.reply(); }
+  const std::string& replyBytes() const { return link_.replyBytes(); }
+
+  // Closes the port at the end of a phase (107 when it was open).
+  void closeLink() { link_.closeLink(); }
+  // The pause before re-opening the port within a dialogue (settings).
+  void reconnectPause();
+  // No reply follows the last frame of a dialogue: gives its `bytes` time
+  // to leave the line before the port is closed, which drops what is queued.
+  void letFrameLeave(size_t bytes);
+
+  // ---- The person.
+
+  // An OK/Cancel confirmation; true for OK.
+  bool confirm(const std::string& text);
+  // Appends message `id` plus `extra` to this dialogue's page (0: extra alone).
+  void message(int id, std::string_view extra = {});
+  void beep();
+
+  // Why the last failed step failed: Refused or LinkFailed (or what
+  // receiveLine() set).
+  DialogueOutcome failure() const { return failure_; }
+
+  Link& link() { return link_; }
+  const MessageLog& log() const { return log_; }
+  Operator& op() const { return log_.op(); }
+  Page page() const { return page_; }
+  const LinkSettings& settings() const { return link_.settings(); }
+
+ private:
+  DialogueOutcome finish(DialogueOutcome outcome);
+  bool failed(DialogueOutcome why) {
+    failure_ = why;
+    return false;
+  }
+
+  Link& link_;
+  const MessageLog& log_;
+  Page page_;
+  DialogueOutcome failure_ = DialogueOutcome::LinkFailed;
+  bool replied_ = false;
+};
+
+template <typename Dialogue>
+DialogueOutcome Exchange::run(Dialogue&& dialogue) {
+  DialogueGuard guard(link_);
+  if (!guard) return DialogueOutcome::Busy;
+  failure_ = DialogueOutcome::LinkFailed;
+  replied_ = false;
+  return finish(dialogue());
+}
+
+}  // namespace zar
