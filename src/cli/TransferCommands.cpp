@@ -51,8 +51,14 @@ struct TransferOptions {
   CLI::App* app = nullptr;
 };
 
+// Each line of `text` goes to standard error after "zarctl COMMAND: ".
 [[noreturn]] void fail(const TransferOptions& o, const std::string& text, int code) {
-  std::cerr << "zarctl " << o.command << ": " << text << "\n";
+  size_t from = 0;
+  do {
+    const size_t end = text.find('\n', from);
+    std::cerr << "zarctl " << o.command << ": " << text.substr(from, end - from) << "\n";
+    from = end == std::string::npos ? end : end + 1;
+  } while (from != std::string::npos);
   throw CLI::RuntimeError(code);
 }
 
@@ -156,17 +162,23 @@ struct Session {
 };
 
 // The line that says why a dialogue failed: the first one carrying a
-// failure message (port, time-out, write, refusal, deletion not confirmed).
+// failure message (port, time-out, hang-up, write, refusal, deletion not
+// confirmed); a port that did not open also gets the reason line after it.
 std::string failureText(const Session& s, const CommandOperator& op, TransferOutcome outcome) {
   if (outcome == TransferOutcome::LineTooLong) {
     for (auto it = op.lines.rbegin(); it != op.lines.rend(); ++it)
       if (it->find("too long") != std::string::npos || it->find("longer than") != std::string::npos)
         return toUtf8(*it, s.language);
   }
-  for (const std::string& line : op.lines) {
+  for (size_t i = 0; i < op.lines.size(); ++i) {
+    const std::string& line = op.lines[i];
+    if (line == Link::kHungUpText) return line;
     for (int id : {102, 103, 104, 122, 129}) {
       const std::string text = s.catalog.text(id);
-      if (!text.empty() && line.starts_with(text)) return toUtf8(line, s.language);
+      if (text.empty() || !line.starts_with(text)) continue;
+      std::string failure = toUtf8(line, s.language);
+      if (id == 102 && i + 1 < op.lines.size()) failure += "\n" + toUtf8(op.lines[i + 1], s.language);
+      return failure;
     }
   }
   switch (outcome) {
@@ -226,12 +238,9 @@ void runTransfer(const TransferOptions& o) {
 
   TComm comm;
   std::unique_ptr<PortDirectory> ports;
-  if (!s.devicePath.empty()) {
-    comm.SetPathResolver([path = s.devicePath](const std::string&) { return path; });
-  } else {
-    ports = std::make_unique<PortDirectory>(".");
-  }
+  if (s.devicePath.empty()) ports = std::make_unique<PortDirectory>(".");
   Link link(comm, s.link, log, ports.get());
+  link.setDevicePath(s.devicePath);
   nc::ProgramTransfer transfer(link, log);
 
   TransferOutcome outcome;

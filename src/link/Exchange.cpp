@@ -70,7 +70,9 @@ bool Exchange::ask(std::string_view frame) {
   replied_ = false;
   if (!send(frame)) return false;
   replied_ = tryReceive();
-  return true;
+  // No reply in time (or a hang-up) closed the port: the link has said so,
+  // and every later step could only run into another time-out.
+  return replied_ || link_.comm().Enabled() || failed(DialogueOutcome::LinkFailed);
 }
 
 bool Exchange::receiveLine(std::string& line, size_t maxBytes, std::string_view tooLongText) {

@@ -7,7 +7,7 @@
 //   DialogueOutcome MyTransfer::receive(int comIndex) {
 //     return x_.run([&] {                                // guard, port closed at the end
 //       if (!x_.confirm(question)) return DialogueOutcome::Declined;
-//       x_.connect(comIndex);                            // 101 / 102 written by the link
+//       if (!x_.connect(comIndex)) return x_.failure();  // 102 and the reason written
 //       x_.message(kStarting);
 //       if (!x_.ask(frames::kAttention)) return x_.failure();    // reply not weighed
 //       if (!x_.require(frames::kParamReceive)) return x_.failure();
@@ -55,16 +55,21 @@ class Exchange {
   // ---- The line.
 
   // (Re)opens the port of list index `comIndex` (ConnectRS232). True when
-  // it is open; when not, the link has written 102 and the reason.
+  // it is open; when not, the link has written 102 and the reason, and the
+  // dialogue should end at once (`return x_.failure()`): running on into
+  // the time-outs of a port that never opened only adds "no reply" lines
+  // that send the person to the cable instead of the port.
   bool connect(int comIndex);
   // Sends a frame (TransToZAR). False when the write failed (104, 107).
   bool send(std::string_view frame);
   // The same, with the frame text in the trace line (TransStr; STX/ETX frames).
   bool sendText(std::string_view frame);
-  // Sends `frame` and reads one reply with report 0: a refusal or a silent
-  // controller is not reported and does not end anything. True when the
-  // frame went out; whether an accepted reply came is left to the caller
-  // (see replied()).
+  // Sends `frame` and reads one reply with report 0, whose content does not
+  // matter: a refusal is not reported and ends nothing. True when the frame
+  // went out and the line is still open; whether an accepted reply came is
+  // left to the caller (replied()). No reply in time or a hang-up closes
+  // the port (103 or the hang-up line, 107) and gives false: the dialogue
+  // ends there rather than time out a second time on a closed port.
   bool ask(std::string_view frame);
   // Sends `frame` and requires an accepted reply (report 1). False on a
   // failed write, no reply in time or a refusal; the port is closed then.

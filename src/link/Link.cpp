@@ -1,7 +1,6 @@
 #include "link/Link.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -63,9 +62,9 @@ std::string Link::deviceNameFor(int comIndex) {
 
 void Link::ConnectRS232(int comIndex) {
   if (comm_.Enabled()) comm_.Close();
-  deviceName_ = deviceNameFor(comIndex);
+  deviceName_ = devicePath_.empty() ? deviceNameFor(comIndex) : devicePath_;
   lastOpenError_.clear();
-  bool explain = false;
+  std::string refused;  // a line setting the device would not take
   try {
     comm_.SetDeviceName(deviceName_);
     comm_.SetBaudRate(baudRateForSelector(settings_.baudSelector));
@@ -74,31 +73,31 @@ void Link::ConnectRS232(int comIndex) {
     comm_.Open();
   } catch (const CommError& e) {
     // A refused setting closes the port; refused queue sizes leave it open.
-    lastOpenError_ = e.what();
-    explain = true;
+    refused = e.what();
   }
+  const std::string label = comm_.DeviceLabel();
   if (comm_.Enabled()) {
-    log_.add(101, deviceName_);
-    if (explain) log_.add(0, lastOpenError_);
-    lastOpenError_.clear();
+    log_.add(101, label);
+    if (!refused.empty()) log_.add(0, label + ": " + refused);
     try {
       comm_.SetRTSState(true);
       comm_.SetDTRState(true);
     } catch (const CommError& e) {
-      log_.add(0, e.what());
+      log_.add(0, label + ": " + e.what());
       closeLink();
     }
     return;
   }
   comm_.Close();
-  log_.add(102, deviceName_);
-  if (lastOpenError_.empty()) {
-    lastOpenError_ = comm_.LastOpenError();
-    // Worth a line where the user can act: rights on the device, a port held elsewhere.
-    const int code = comm_.LastOpenErrorCode();
-    explain = code == EACCES || code == EPERM || code == EBUSY;
-  }
-  if (explain && !lastOpenError_.empty()) log_.add(0, lastOpenError_);
+  log_.add(102, label);
+  // Every cause gets its line, naming the device tried: the person can act
+  // on most of them (plug in, free the port, rights, the port number).
+  lastOpenError_ = refused.empty() ? comm_.LastOpenError()
+                                   : label + " refused the line settings (" +
+                                         std::to_string(baudRateValue(comm_.BaudRate())) +
+                                         " baud, 8 data bits, no parity): " + refused;
+  if (lastOpenError_.empty()) lastOpenError_ = label + " did not open.";
+  log_.add(0, lastOpenError_);
 }
 
 void Link::DelayMs(unsigned ms) {
@@ -144,7 +143,8 @@ bool Link::transmit(std::string_view frame, bool withText) {
     }
   }
   if (!ok) {
-    log_.add(104);
+    if (comm_.HungUp()) log_.add(0, kHungUpText);
+    else log_.add(104);
     failClosed();
     return false;
   }
@@ -188,9 +188,11 @@ bool Link::receive(int limit, int report, bool progNo) {
       buffer_.push_back(static_cast<char>(byte));
       ++count;
       complete = byte == frames::LF || byte == frames::ETX;
-    } else if (msSince(start) >= timeoutMs || comm_.HungUp()) {
+    } else if (const bool hungUp = comm_.HungUp(); hungUp || msSince(start) >= timeoutMs) {
+      // A hang-up is seen at once (the line reports it); it is not a silent controller.
       buffer_.clear();
-      log_.add(103);
+      if (hungUp) log_.add(0, kHungUpText);
+      else log_.add(103);
       log_.op().beep();
       failClosed();
       return false;

@@ -52,6 +52,12 @@ class Link {
  public:
   // Length limit of one reply in every dialogue.
   static constexpr int kReplyLimit = 75;
+  // Written instead of 103 (or 104) when the line hung up: the other end
+  // closed it, so waiting longer or checking the baud rate would not help.
+  // A fixed English text, like the serial port's own errors.
+  static constexpr std::string_view kHungUpText =
+      "The line hung up: the other end closed the connection (cable or adapter unplugged, or the "
+      "controller's program ended).";
   // Longest pause between two event pumps while a reply is awaited.
   static constexpr int kPumpIntervalMs = 20;
 
@@ -62,19 +68,21 @@ class Link {
   // "COM1" for list index 0 ... "COM9" for 8, "\\.\COM10" for 9 and above.
   static std::string deviceNameFor(int comIndex);
 
-  // (Re)opens the port of list index `comIndex` at the configured rate, 8
-  // data bits, no parity; appends 101 + name and raises RTS and DTR, or
-  // appends 102 + name (plus the reason when the user can do something about
-  // it: permission, port busy, refused settings).
+  // (Re)opens the port of list index `comIndex` (or the device path set with
+  // setDevicePath) at the configured rate, 8 data bits, no parity; appends
+  // 101 + the device and raises RTS and DTR, or appends 102 + the device and
+  // then one line with the reason (lastOpenError()). The device is named as
+  // opened: "COM3 (/dev/ttyUSB0)", or "/dev/pts/3" when a path was set.
   void ConnectRS232(int comIndex);
-  // Sends a frame; false (104, then 107 if the port was open) when a write
-  // fails. A write on a closed port counts as sent.
+  // Sends a frame; false (104, or kHungUpText, then 107 if the port was
+  // open) when a write fails. A write on a closed port counts as sent.
   bool TransToZAR(std::string_view frame);
   // As TransToZAR; its trace line also shows the frame text.
   bool TransStr(std::string_view frame);
   // Receives one reply (up to LF or ETX, or `limit` bytes) into the receive
-  // buffer. False on time-out (103, beep, 107 if open) or when the reply is
-  // the NAK frame (with report 1: the page's refusal message, beep, 107 if open).
+  // buffer. False on time-out (103, beep, 107 if open), on a hang-up
+  // (kHungUpText, beep, 107) or when the reply is the NAK frame (with
+  // report 1: the page's refusal message, beep, 107 if open).
   bool ReceiveFromZAR(int limit, int report);
   // As ReceiveFromZAR, but a NAK only writes 122 when report is 1 and the
   // program page is shown: no beep, the port stays open.
@@ -94,9 +102,13 @@ class Link {
   TComm& comm() { return comm_; }
   const LinkSettings& settings() const { return settings_; }
   void setSettings(const LinkSettings& settings) { settings_ = settings; }
-  // Device name formed by the last ConnectRS232.
+  // Opens `path` at every ConnectRS232 instead of the list index's COM name
+  // (zarctl --port /dev/ttyUSB0); empty: COM names again.
+  void setDevicePath(std::string path) { devicePath_ = std::move(path); }
+  // Device name set by the last ConnectRS232 ("COM3", or the path set).
   const std::string& deviceName() const { return deviceName_; }
-  // Why the last ConnectRS232 left the port closed (empty after success).
+  // Why the last ConnectRS232 left the port closed, naming the device tried
+  // (empty after success). It is also the line written after 102.
   const std::string& lastOpenError() const { return lastOpenError_; }
 
  private:
@@ -113,6 +125,7 @@ class Link {
   PortDirectory* ports_;
   std::string buffer_;
   std::string deviceName_;
+  std::string devicePath_;
   std::string lastOpenError_;
   bool busy_ = false;
 };

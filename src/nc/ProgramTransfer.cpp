@@ -91,7 +91,7 @@ TransferOutcome ProgramTransfer::send(ProgramPage& page) {
   if (!x_.confirm(confirmationText(kAskSend, page.slot, page.progName))) return TransferOutcome::Declined;
 
   // What does the slot hold?
-  x_.connect(page.comIndex);
+  if (!x_.connect(page.comIndex)) return x_.failure();
   x_.message(kConnected);
   if (!x_.ask(f::kAttention)) return x_.failure();
   if (!x_.require(f::kList)) return x_.failure();
@@ -105,7 +105,7 @@ TransferOutcome ProgramTransfer::send(ProgramPage& page) {
   }
 
   if (deleteFirst) {
-    x_.connect(page.comIndex);
+    if (!x_.connect(page.comIndex)) return x_.failure();
     x_.message(kDeleting);
     if (!x_.ask(f::kAttention)) return x_.failure();
     if (!x_.require(f::kDelete)) return x_.failure();
@@ -117,7 +117,7 @@ TransferOutcome ProgramTransfer::send(ProgramPage& page) {
   // Sending.
   x_.closeLink();
   x_.reconnectPause();
-  x_.connect(page.comIndex);
+  if (!x_.connect(page.comIndex)) return x_.failure();
   x_.message(kSending);
   if (!x_.ask(f::kAttention)) return x_.failure();
   if (!x_.require(f::kStore)) return x_.failure();
@@ -147,7 +147,7 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
   x_.beep();
   if (!x_.confirm(confirmationText(kAskReceive, page.slot))) return TransferOutcome::Declined;
 
-  x_.connect(page.comIndex);
+  if (!x_.connect(page.comIndex)) return x_.failure();
   x_.message(kConnected);
   if (!x_.ask(f::kAttention)) return x_.failure();
   if (!x_.require(f::kList)) return x_.failure();
@@ -194,7 +194,7 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
 }
 
 TransferOutcome ProgramTransfer::remove(ProgramPage& page) {
-  x_.connect(page.comIndex);
+  if (!x_.connect(page.comIndex)) return x_.failure();
   x_.message(kConnected);
   if (!x_.ask(f::kAttention)) return x_.failure();
   if (!x_.require(f::kList)) return x_.failure();
@@ -207,7 +207,7 @@ TransferOutcome ProgramTransfer::remove(ProgramPage& page) {
     x_.message(kDeleteDeclined);
     return TransferOutcome::Declined;
   }
-  x_.connect(page.comIndex);
+  if (!x_.connect(page.comIndex)) return x_.failure();
   x_.message(kDeleting);
   if (!x_.ask(f::kAttention)) return x_.failure();
   if (!x_.require(f::kDelete)) return x_.failure();

@@ -178,6 +178,24 @@ TEST_F(TransferCliTest, ExitCodesSayWhatWentWrong) {
   EXPECT_EQ(zarctl("receive 1 -o /nonexistent/dir/x.nc" + port + " -y").code, 6);
 }
 
+TEST_F(TransferCliTest, MessagesNameTheDeviceAndWhyItDidNotOpen) {
+  ControllerProcess ctrl({"--samples"});
+  CliRun r = zarctl("delete 1 --timeout 300 --transit-mode 1 -y --port " + ctrl.device());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(msg(101) + ctrl.device() + "\n"), std::string::npos) << r.out;
+
+  r = zarctl("receive 1 -o x.nc -y --port /dev/null");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(r.err, "zarctl receive: " + msg(102) + "/dev/null\n"
+                   "zarctl receive: /dev/null is not a serial device (not a terminal).\n");
+  r = zarctl("send x.nc -y --port COM42");
+  EXPECT_EQ(r.code, 6);  // the file is looked at first
+  writeFile(dir / "x.nc", "1\r\nX\r\nN1 M30\r\n");
+  r = zarctl("send x.nc -y --port COM42");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("COM42 is not assigned to a serial device"), std::string::npos) << r.err;
+}
+
 TEST_F(TransferCliTest, HelpListsTheExitCodes) {
   const CliRun r = zarctl("--help");
   EXPECT_EQ(r.code, 0);
