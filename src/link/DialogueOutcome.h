@@ -16,6 +16,7 @@ enum class DialogueOutcome {
   LinkFailed,    // the port did not open, no reply in time, a write failed, the line hung up
   LineTooLong,   // a line does not fit into one frame, or came back over-long
   Busy,          // another dialogue holds the link
+  Cancelled,     // stopped on request (Link::requestCancel): nothing more was sent
 };
 
 // A short lower-case English name ("done", "link failed"), for logs and exit texts.

@@ -29,14 +29,29 @@ std::string_view outcomeName(DialogueOutcome outcome) {
     case DialogueOutcome::LinkFailed: return "link failed";
     case DialogueOutcome::LineTooLong: return "line too long";
     case DialogueOutcome::Busy: return "busy";
+    case DialogueOutcome::Cancelled: return "cancelled";
   }
   return "?";
 }
 
+void Exchange::start() {
+  failure_ = DialogueOutcome::LinkFailed;
+  replied_ = false;
+  link_.progress().dialogueStarted();
+}
+
 DialogueOutcome Exchange::finish(DialogueOutcome outcome) {
+  // Whatever the dialogue made of a step that a cancel cut short, it was cancelled.
+  if (link_.cancelled()) outcome = DialogueOutcome::Cancelled;
   // Every way out leaves the line closed, whatever happened on it.
   if (link_.comm().Enabled()) link_.closeLink();
+  link_.progress().dialogueEnded(outcome);
   return outcome;
+}
+
+bool Exchange::failed(DialogueOutcome why) {
+  failure_ = link_.cancelled() ? DialogueOutcome::Cancelled : why;
+  return false;
 }
 
 bool Exchange::connect(int comIndex) {
@@ -96,12 +111,20 @@ bool Exchange::receiveLine(std::string& line, size_t maxBytes, std::string_view 
 }
 
 void Exchange::reconnectPause() {
-  link_.DelayMs(static_cast<unsigned>(std::max(link_.settings().reconnectDelayMs, 0)));
+  link_.pause(static_cast<unsigned>(std::max(link_.settings().reconnectDelayMs, 0)));
 }
 
-void Exchange::letFrameLeave(size_t bytes) { link_.DelayMs(wireMs(bytes, link_.settings().baudSelector) + 10); }
+void Exchange::letFrameLeave(size_t bytes) { link_.pause(wireMs(bytes, link_.settings().baudSelector) + 10); }
 
-bool Exchange::confirm(const std::string& text) { return log_.op().confirm(text); }
+bool Exchange::confirm(const std::string& text) {
+  if (link_.stopIfCancelled()) return failed(DialogueOutcome::Cancelled);
+  link_.progress().pause();
+  const bool yes = log_.op().confirm(text);
+  link_.progress().resume();
+  // Stopped while the question was shown (zarctl's Ctrl-C at the prompt).
+  if (link_.stopIfCancelled()) return failed(DialogueOutcome::Cancelled);
+  return yes;
+}
 
 void Exchange::message(int id, std::string_view extra) { log_.addTo(page_, id, extra); }
 

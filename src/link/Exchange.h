@@ -47,8 +47,9 @@ class Exchange {
 
   // Runs `dialogue` (a callable returning DialogueOutcome) as one dialogue:
   // Busy at once when another dialogue holds the link; otherwise the
-  // dialogue's outcome, with the port closed (and 107 written) on every way
-  // out.
+  // dialogue's outcome (Cancelled whenever a cancel took effect), with the
+  // port closed (and 107 written) on every way out. The link's progress
+  // hears of the start and the end.
   template <typename Dialogue>
   DialogueOutcome run(Dialogue&& dialogue);
 
@@ -98,21 +99,39 @@ class Exchange {
   // Closes the port at the end of a phase (107 when it was open).
   void closeLink() { link_.closeLink(); }
   // The pause before re-opening the port within a dialogue (settings).
+  // Cut short by a cancel request; the next step then stops.
   void reconnectPause();
   // No reply follows the last frame of a dialogue: gives its `bytes` time
   // to leave the line before the port is closed, which drops what is queued.
   void letFrameLeave(size_t bytes);
 
+  // ---- Progress and cancel.
+
+  // Where the dialogue reports how far it got: begin(unit, total) when its
+  // counted part starts, advance() for every unit done. Bytes are counted
+  // by the link; rate and time left are computed there. Never format or
+  // time anything in a dialogue.
+  Progress& progress() { return link_.progress(); }
+  // Cancel needs nothing from a dialogue: every step above returns false
+  // once a cancel took effect (failure() is then Cancelled), and run()
+  // returns Cancelled. A dialogue that goes on after a failed step (writing
+  // an end message, say) may do so; it sends nothing more.
+  // Whether a cancel took effect: for a dialogue that would otherwise say
+  // something after a declined question.
+  bool cancelled() const { return link_.cancelled(); }
+
   // ---- The person.
 
-  // An OK/Cancel confirmation; true for OK.
+  // An OK/Cancel confirmation; true for OK. A cancel requested before or
+  // while it is shown makes it false (and takes effect). The time the
+  // person takes does not count as transfer time.
   bool confirm(const std::string& text);
   // Appends message `id` plus `extra` to this dialogue's page (0: extra alone).
   void message(int id, std::string_view extra = {});
   void beep();
 
-  // Why the last failed step failed: Refused or LinkFailed (or what
-  // receiveLine() set).
+  // Why the last failed step failed: Refused, LinkFailed, LineTooLong
+  // (receiveLine) or Cancelled.
   DialogueOutcome failure() const { return failure_; }
 
   Link& link() { return link_; }
@@ -122,11 +141,9 @@ class Exchange {
   const LinkSettings& settings() const { return link_.settings(); }
 
  private:
+  void start();
   DialogueOutcome finish(DialogueOutcome outcome);
-  bool failed(DialogueOutcome why) {
-    failure_ = why;
-    return false;
-  }
+  bool failed(DialogueOutcome why);
 
   Link& link_;
   const MessageLog& log_;
@@ -139,8 +156,7 @@ template <typename Dialogue>
 DialogueOutcome Exchange::run(Dialogue&& dialogue) {
   DialogueGuard guard(link_);
   if (!guard) return DialogueOutcome::Busy;
-  failure_ = DialogueOutcome::LinkFailed;
-  replied_ = false;
+  start();
   return finish(dialogue());
 }
 

@@ -61,6 +61,7 @@ std::string Link::deviceNameFor(int comIndex) {
 }
 
 void Link::ConnectRS232(int comIndex) {
+  if (stopIfCancelled()) return;
   if (comm_.Enabled()) comm_.Close();
   deviceName_ = devicePath_.empty() ? deviceNameFor(comIndex) : devicePath_;
   lastOpenError_.clear();
@@ -105,6 +106,31 @@ void Link::DelayMs(unsigned ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+bool Link::pause(unsigned ms) {
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    if (cancelRequested()) return false;
+    const auto left = end - Clock::now();
+    if (left <= Clock::duration::zero()) return true;
+    std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(kPumpIntervalMs)));
+  }
+}
+
+bool Link::stopIfCancelled() {
+  if (!cancelRequested()) return false;
+  if (!cancelled_) {
+    cancelled_ = true;
+    log_.add(0, kCancelledText);
+  }
+  failClosed();
+  return true;
+}
+
+void Link::clearCancel() noexcept {
+  cancelRequest_.store(false, std::memory_order_relaxed);
+  cancelled_ = false;
+}
+
 void Link::closeLink() {
   if (!comm_.Enabled()) return;
   comm_.Close();
@@ -122,6 +148,8 @@ bool Link::TransToZAR(std::string_view frame) { return transmit(frame, false); }
 bool Link::TransStr(std::string_view frame) { return transmit(frame, true); }
 
 bool Link::transmit(std::string_view frame, bool withText) {
+  // A frame boundary: a cancelled dialogue sends nothing more.
+  if (stopIfCancelled()) return false;
   std::string trace = "TRN: ";
   if (withText) trace += frame;
   bool ok = true;
@@ -130,15 +158,18 @@ bool Link::transmit(std::string_view frame, bool withText) {
       const int n = comm_.Write(frame.data(), static_cast<uint32_t>(frame.size()));
       // -1 (closed port) counts as sent; a short write does not.
       ok = n < 0 || n == static_cast<int>(frame.size());
+      if (n > 0) progress_.countSent(static_cast<size_t>(n));
     }
   } else {
     const unsigned delay = static_cast<unsigned>(std::max(settings_.byteDelayMs, 0));
     for (const char c : frame) {
       appendHex(trace, static_cast<unsigned char>(c));
-      if (comm_.Write(&c, 1) == 0) {
+      const int n = comm_.Write(&c, 1);
+      if (n == 0) {
         ok = false;
         break;
       }
+      if (n > 0) progress_.countSent(1);
       DelayMs(delay);
     }
   }
@@ -154,8 +185,10 @@ bool Link::transmit(std::string_view frame, bool withText) {
 
 // One byte attempt: like a one-byte read with the port's read time-out, but
 // waiting in short slices with the event pump in between. 1: a byte came;
-// 0: none within the read time-out; -1: the port is closed or hung up.
+// 0: none within the read time-out; -1: the port is closed or hung up;
+// kReadCancelled: a cancel was requested meanwhile.
 int Link::readOneByte(unsigned char& byte, long long timeoutMs, Clock::time_point start) {
+  if (cancelRequested()) return kReadCancelled;
   if (!comm_.Enabled()) {
     // A read on a closed port fails at once; wait a slice (not a busy loop)
     // so the caller's time-out check comes round at the usual pace.
@@ -171,6 +204,7 @@ int Link::readOneByte(unsigned char& byte, long long timeoutMs, Clock::time_poin
     if (ready > 0 && comm_.Read(&byte, 1) == 1) return 1;
     if (Clock::now() >= attemptEnd) return 0;
     log_.op().processEvents();
+    if (cancelRequested()) return kReadCancelled;
   }
 }
 
@@ -181,13 +215,20 @@ bool Link::receive(int limit, int report, bool progNo) {
   int count = 0;
   bool complete = false;
   do {
+    if (stopIfCancelled()) {
+      buffer_.clear();
+      return false;
+    }
     log_.op().processEvents();
     unsigned char byte = 0;
     const int got = readOneByte(byte, timeoutMs, start);
     if (got == 1) {
       buffer_.push_back(static_cast<char>(byte));
+      progress_.countReceived(1);
       ++count;
       complete = byte == frames::LF || byte == frames::ETX;
+    } else if (got == kReadCancelled) {
+      continue;  // acted on at the top
     } else if (const bool hungUp = comm_.HungUp(); hungUp || msSince(start) >= timeoutMs) {
       // A hang-up is seen at once (the line reports it); it is not a silent controller.
       buffer_.clear();

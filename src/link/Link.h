@@ -18,12 +18,18 @@
 // While a reply is awaited the operator's event pump runs at least every
 // kPumpIntervalMs, so the window stays live; use DialogueGuard to keep a
 // second dialogue from starting meanwhile. All calls belong to the thread
-// that owns the port.
+// that owns the port, except requestCancel().
+//
+// Dialogues are written with Exchange (link/Exchange.h), not with these
+// primitives directly. The link also counts the bytes of every frame and
+// reply into progress() and carries the cancel request (see below).
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <string_view>
 
+#include "link/Progress.h"
 #include "link/ThreadComm.h"
 #include "ui/MessageLog.h"
 
@@ -58,6 +64,9 @@ class Link {
   static constexpr std::string_view kHungUpText =
       "The line hung up: the other end closed the connection (cable or adapter unplugged, or the "
       "controller's program ended).";
+  // Written once when a cancel takes effect. A fixed English text: there is
+  // no catalog message for it, and like the port's own errors it needs none.
+  static constexpr std::string_view kCancelledText = "Cancelled.";
   // Longest pause between two event pumps while a reply is awaited.
   static constexpr int kPumpIntervalMs = 20;
 
@@ -89,6 +98,8 @@ class Link {
   bool ReceiveZARProgNo(int limit, int report);
   // Waits `ms` milliseconds without pumping events.
   void DelayMs(unsigned ms);
+  // Waits `ms` milliseconds, or less when a cancel is requested (false then).
+  bool pause(unsigned ms);
 
   // The last reply as a NUL-terminated buffer reads: up to its first NUL.
   std::string_view reply() const;
@@ -97,6 +108,27 @@ class Link {
 
   // If the port is open: close it and append 107 (the end of a phase).
   void closeLink();
+
+  // ---- Cancel.
+  // Asks the running dialogue to stop. Safe from a signal handler or another
+  // thread (a lock-free atomic store). It takes effect at the next frame
+  // boundary, or while a reply is awaited within kPumpIntervalMs: nothing
+  // more is sent, the port is closed (107), kCancelledText is written once,
+  // and the dialogue's outcome is DialogueOutcome::Cancelled. The request
+  // holds until the dialogue ends; one made while no dialogue runs applies
+  // to the next, so a view offers Cancel only while busy().
+  void requestCancel() noexcept { cancelRequest_.store(true, std::memory_order_relaxed); }
+  bool cancelRequested() const noexcept { return cancelRequest_.load(std::memory_order_relaxed); }
+  // Acts on a pending request (the steps above, once); true when the
+  // dialogue must stop. The primitives call it; dialogues need not.
+  bool stopIfCancelled();
+  // Whether a cancel took effect in the running dialogue.
+  bool cancelled() const { return cancelled_; }
+  // Drops the request and its effect (the dialogue guard does so at the end).
+  void clearCancel() noexcept;
+
+  // Units, bytes, rate and time left of the running dialogue.
+  Progress& progress() { return progress_; }
 
   bool busy() const { return busy_; }
   TComm& comm() { return comm_; }
@@ -115,6 +147,7 @@ class Link {
   friend class DialogueGuard;
   bool transmit(std::string_view frame, bool withText);
   bool receive(int limit, int report, bool progNo);
+  static constexpr int kReadCancelled = -2;
   int readOneByte(unsigned char& byte, long long timeoutMs,
                   std::chrono::steady_clock::time_point start);
   void failClosed();
@@ -128,17 +161,24 @@ class Link {
   std::string devicePath_;
   std::string lastOpenError_;
   bool busy_ = false;
+  std::atomic<bool> cancelRequest_{false};
+  static_assert(std::atomic<bool>::is_always_lock_free, "requestCancel() must be signal-safe");
+  bool cancelled_ = false;
+  Progress progress_;
 };
 
 // Marks the link busy for one dialogue. A guard taken while another dialogue
 // runs is not acquired (and false): the caller must not start its dialogue.
+// Releasing it ends the dialogue's cancel request.
 class DialogueGuard {
  public:
   explicit DialogueGuard(Link& link) : link_(link), acquired_(!link.busy_) {
     if (acquired_) link_.busy_ = true;
   }
   ~DialogueGuard() {
-    if (acquired_) link_.busy_ = false;
+    if (!acquired_) return;
+    link_.busy_ = false;
+    link_.clearCancel();
   }
   DialogueGuard(const DialogueGuard&) = delete;
   DialogueGuard& operator=(const DialogueGuard&) = delete;

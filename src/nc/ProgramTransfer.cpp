@@ -124,7 +124,9 @@ TransferOutcome ProgramTransfer::send(ProgramPage& page) {
   if (!x_.require(f::slotFrame(page.slot))) return x_.failure();
   if (namesTravel(page.typeIndex) && !x_.require(f::nameFrame(page.progName))) return x_.failure();
   // The editor stays live during the send: its lines are read as they go.
+  x_.progress().begin(ProgressUnit::Lines, op.editorLineCount(P));
   for (size_t k = 0; k < op.editorLineCount(P); ++k) {
+    x_.progress().setTotal(op.editorLineCount(P));
     const int number = static_cast<int>(k + 1);
     const std::string frame = f::programLineFrame(number, op.editorLine(P, k));
     if (frame.size() > kMaxLineFrame) {
@@ -134,6 +136,7 @@ TransferOutcome ProgramTransfer::send(ProgramPage& page) {
     }
     x_.message(0, withoutLineEnd(frame));
     if (!x_.require(frame)) return x_.failure();
+    x_.progress().advance();
   }
   x_.message(kSent);
   x_.closeLink();
@@ -153,6 +156,7 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
   if (!x_.require(f::kList)) return x_.failure();
   if (!x_.require(f::slotFrame(page.slot))) return x_.failure();
   if (!x_.send(f::kAck)) return x_.failure();
+  x_.progress().begin(ProgressUnit::Lines);  // how many will come is not known
 
   bool expectName = namesTravel(page.typeIndex);
   if (!expectName) page.progName.clear();
@@ -182,6 +186,7 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
         emptyEditor();
         op.appendEditorLine(P, cutAt(text, f::LF));
         ++linesReceived_;
+        x_.progress().advance();
       }
     }
     if (!x_.send(f::kAck)) return x_.failure();
@@ -204,6 +209,7 @@ TransferOutcome ProgramTransfer::remove(ProgramPage& page) {
   x_.closeLink();
 
   if (!x_.confirm(confirmationText(kAskDelete, page.slot, page.progName))) {
+    if (x_.cancelled()) return x_.failure();
     x_.message(kDeleteDeclined);
     return TransferOutcome::Declined;
   }

@@ -351,6 +351,38 @@ TEST_F(LinkTest, HangUpFailsSendAndReceiveAtOnce) {
   EXPECT_FALSE(comm.Enabled());
 }
 
+TEST_F(LinkTest, CancelStopsEveryPrimitiveAndIsReportedOnce) {
+  connect();
+  // Requested from another thread while a reply is awaited: the wait ends
+  // within a pump interval, the port closes.
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(100ms);
+    link.requestCancel();
+  });
+  const auto start = Clock::now();
+  EXPECT_FALSE(link.ReceiveFromZAR(Link::kReplyLimit, 1));
+  canceller.join();
+  EXPECT_LT(secondsSince(start), 0.3);
+  EXPECT_FALSE(comm.Enabled());
+  EXPECT_TRUE(link.cancelled());
+
+  // From then on nothing opens, nothing goes out, nothing more is said.
+  link.ConnectRS232(8);
+  EXPECT_FALSE(comm.Enabled());
+  EXPECT_FALSE(link.TransToZAR(frames::kAttention));
+  EXPECT_FALSE(link.pause(5000));
+  EXPECT_EQ(lines(), (std::vector<std::string>{std::string(Link::kCancelledText), "#107:"}));
+  EXPECT_EQ(op.beeps, 0);
+
+  // The request ends with the dialogue that saw it.
+  { DialogueGuard dialogue(link); }
+  EXPECT_FALSE(link.cancelRequested());
+  EXPECT_FALSE(link.cancelled());
+  connect();
+  ASSERT_TRUE(link.TransToZAR(frames::kAttention));
+  EXPECT_EQ(pty.receive(4), frames::kAttention);
+}
+
 TEST_F(LinkTest, OneDialogueAtATime) {
   EXPECT_FALSE(link.busy());
   {
