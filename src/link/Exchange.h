@@ -4,16 +4,18 @@
 // writes to, and offers the steps dialogues are made of, so that a dialogue
 // reads like its wire table:
 //
-//   DialogueOutcome MyTransfer::receive(int comIndex) {
+//   DialogueOutcome ParameterTransfer::receive(int comIndex) {
 //     return x_.run([&] {                                // guard, port closed at the end
 //       if (!x_.confirm(question)) return DialogueOutcome::Declined;
 //       if (!x_.connect(comIndex)) return x_.failure();  // 102 and the reason written
 //       x_.message(kStarting);
-//       if (!x_.ask(frames::kAttention)) return x_.failure();    // reply not weighed
+//       if (!x_.ask(frames::kAttention)) return x_.failure();       // reply not weighed
 //       if (!x_.require(frames::kParamReceive)) return x_.failure();
-//       while (...) {
-//         if (!x_.require(request)) return x_.failure(); // refusal or silence ends it
+//       x_.progress().begin(ProgressUnit::Parameters, wanted.size());
+//       for (const auto& p : wanted) {
+//         if (!x_.require(requestFrame(p))) return x_.failure();    // refusal or silence ends it
 //         use(x_.reply());
+//         x_.progress().advance();
 //       }
 //       x_.message(kEnded);
 //       return DialogueOutcome::Done;
@@ -24,10 +26,15 @@
 // between runs except the page it writes to.
 //
 // Failures: every step returns false when the dialogue cannot go on. The
-// link has already reported the cause (time-out 103, write failure 104,
-// refusal 122/142/162, 107 for the port it closed); the dialogue only stops,
-// usually with `return x_.failure()`, which tells a refusal (Refused) from a
-// dead line (LinkFailed). Nothing is shown twice.
+// link has already reported the cause (102 and the reason, time-out 103,
+// write failure 104, the hang-up line, refusal 122/142/162, "Cancelled.",
+// and 107 for the port it closed); the dialogue only stops, usually with
+// `return x_.failure()`, which says why: Refused, LinkFailed or Cancelled.
+// Nothing is shown twice, and a dialogue formats no failure text itself.
+//
+// Cancel (Link::requestCancel, from a button or a signal) needs nothing
+// from a dialogue: the steps stop at the next frame boundary or within a
+// pump interval of a wait, and run() returns Cancelled.
 //
 // Everything runs on the thread that owns the port; the link pumps the
 // operator's events while a reply is awaited.
@@ -61,7 +68,8 @@ class Exchange {
   // the time-outs of a port that never opened only adds "no reply" lines
   // that send the person to the cable instead of the port.
   bool connect(int comIndex);
-  // Sends a frame (TransToZAR). False when the write failed (104, 107).
+  // Sends a frame (TransToZAR). False when the write failed (104 or the
+  // hang-up line, 107) or a cancel took effect.
   bool send(std::string_view frame);
   // The same, with the frame text in the trace line (TransStr; STX/ETX frames).
   bool sendText(std::string_view frame);
@@ -73,12 +81,14 @@ class Exchange {
   // ends there rather than time out a second time on a closed port.
   bool ask(std::string_view frame);
   // Sends `frame` and requires an accepted reply (report 1). False on a
-  // failed write, no reply in time or a refusal; the port is closed then.
+  // failed write, no reply in time, a hang-up, a refusal or a cancel; the
+  // port is closed then.
   bool require(std::string_view frame);
   // Reads one reply with report 1 (after send()); false as for require().
   bool receive();
   // Reads one reply with report 0: true when an accepted reply came (not
-  // the NAK frame, in time). Reports nothing; a time-out still closes the port.
+  // the NAK frame, in time). A refusal is not reported; a time-out or a
+  // hang-up is (103 or the hang-up line) and closes the port.
   bool tryReceive();
   // Reads one reply as `ReceiveZARProgNo` does: a NAK only writes the
   // refusal (report 1, program page shown) and leaves the port open.
@@ -112,12 +122,10 @@ class Exchange {
   // by the link; rate and time left are computed there. Never format or
   // time anything in a dialogue.
   Progress& progress() { return link_.progress(); }
-  // Cancel needs nothing from a dialogue: every step above returns false
-  // once a cancel took effect (failure() is then Cancelled), and run()
-  // returns Cancelled. A dialogue that goes on after a failed step (writing
-  // an end message, say) may do so; it sends nothing more.
-  // Whether a cancel took effect: for a dialogue that would otherwise say
-  // something after a declined question.
+  // Whether a cancel took effect. Every step above returns false from then
+  // on; a dialogue that goes on after a failed step (an end message, say)
+  // sends nothing more. Ask it where a declined question would otherwise
+  // be answered with a message of its own.
   bool cancelled() const { return link_.cancelled(); }
 
   // ---- The person.
