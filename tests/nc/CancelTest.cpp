@@ -141,8 +141,9 @@ TEST(ProgramCancel, AtEveryFrameOfEveryDialogueNothingMoreIsSent) {
       for (int failure : {103, 104, 122}) EXPECT_EQ(rig.count(msg(failure)), 0u) << failure;
       if (complete) continue;
 
-      // Cancelled while the controller answers: the port closes at once.
-      EXPECT_LT(msBetween(rig.shared->requested, rig.op.closedAt), 200);
+      // Cancelled while the controller answers: the port closes at once (and
+      // no 103 above shows that nothing waited for a time-out).
+      EXPECT_LT(msBetween(rig.shared->requested, rig.op.closedAt), 500);
       // The editor keeps what it held, or what had arrived.
       const V& editor = rig.op.editors[Page::Program];
       if (d.which == Which::Receive) {
@@ -198,7 +199,7 @@ TEST(ProgramCancel, WhileAReplyIsAwaitedEndsWithinAPumpInterval) {
   EXPECT_EQ(rig.run(Which::Send), TransferOutcome::Cancelled);
   canceller.join();
   EXPECT_LT(msBetween(start, Clock::now()), 2000);  // far from the 5 s time-out
-  EXPECT_LT(msBetween(rig.shared->requested, rig.op.closedAt), 100);
+  EXPECT_LT(msBetween(rig.shared->requested, rig.op.closedAt), 250);  // pumps every 20 ms; time-out 5 s
   EXPECT_EQ(rig.ctrl.inputFrames().size(), 14u);
   EXPECT_EQ(rig.log_().back(), msg(107));
   EXPECT_EQ(rig.log_().at(rig.log_().size() - 2), kCancelled);
