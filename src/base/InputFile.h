@@ -23,8 +23,11 @@
 
 namespace zar {
 
-// Largest file any reader takes: 64 MiB.
-inline constexpr std::uint64_t kMaxInputFileBytes = std::uint64_t{64} << 20;
+// Largest file any reader takes: 16 MiB. A controller's program memory is a
+// small fraction of it (the virtual controller's slot holds 20000 lines), and
+// a reader that keeps a whole program in memory as editor lines stays well
+// below 64 MB of memory with it.
+inline constexpr std::uint64_t kMaxInputFileBytes = std::uint64_t{16} << 20;
 
 class InputFile {
  public:
@@ -65,7 +68,7 @@ bool readInputFile(const std::string& path, std::string& content, std::string* e
 // for a regular file, else "Is a directory", "Is a FIFO, not a file", ...
 std::string refusedFileType(unsigned mode);
 
-// "64 MiB", "1.5 KiB", "17 bytes": a size as people read it.
+// "16 MiB", "1.5 KiB", "17 bytes": a size as people read it.
 std::string sizeText(std::uint64_t bytes);
 
 }  // namespace zar

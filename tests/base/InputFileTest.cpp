@@ -92,7 +92,7 @@ TEST_F(InputFileTest, AFileOverTheBoundIsRefusedBeforeItIsRead) {
   fs::resize_file(dir / "f", kMaxInputFileBytes);
   EXPECT_EQ(refusal(dir / "f", kMaxInputFileBytes - 1).substr(0, 10), "Too large:");
   fs::resize_file(dir / "f", std::uint64_t{100} << 20);
-  EXPECT_EQ(refusal(dir / "f"), "Too large: 100 MiB (at most 64 MiB is read)");
+  EXPECT_EQ(refusal(dir / "f"), "Too large: 100 MiB (at most 16 MiB is read)");
 }
 
 TEST(SizeText, ReadsAsPeopleSayIt) {
