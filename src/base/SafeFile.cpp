@@ -140,7 +140,9 @@ bool SafeFileWriter::open(std::string* error) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path temporary =
         dir / ("." + base + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Never more open than the file it replaces, not even for a moment.
+    const mode_t mode = hadMode_ ? static_cast<mode_t>(mode_ & 0666) : 0666;
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
       fd_ = fd;
       temporary_ = temporary.string();
