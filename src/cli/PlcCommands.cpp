@@ -198,7 +198,8 @@ void runDecompile(const std::string& image, const std::string& output, const Com
     if (r.message == 172) std::cerr << image << ": cannot open: " << r.openError << '\n';
     fail(r.message);
   }
-  printMessages(output.empty() ? std::cerr : std::cout, page.messages, language);
+  // Standard output is for the source alone; with -o it stays empty.
+  printMessages(std::cerr, page.messages, language);
 }
 
 }  // namespace

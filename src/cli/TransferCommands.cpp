@@ -232,7 +232,10 @@ void runTransfer(const TransferOptions& o) {
   if (std::string why; !o.output.empty() && !checkReplaceable(o.output, &why))
     fail(o, "cannot write " + o.output + ": " + why, kExitFile);
   const bool programToStdout = o.command == "receive" && o.output.empty();
-  CommandOperator op(s.language, o.yes, programToStdout);
+  // A receive keeps standard output for the program (with -o too, so that
+  // scripts find every message, a port's reason included, in one place);
+  // send and delete, which have no data to give, write their log there.
+  CommandOperator op(s.language, o.yes, o.command == "receive");
   MessageLog log(s.catalog, op);
 
   nc::ProgramPage page;
@@ -351,8 +354,8 @@ CLI::App* addTransfer(CLI::App& app, const std::string& name, const std::string&
   }
   if (name == "receive")
     cmd->add_option("-o,--output", o->output,
-                    "Save into this NC program file (default: the file's content on standard output, "
-                    "messages on standard error)")
+                    "Save into this NC program file (default: the file's content on standard output; "
+                    "messages go to standard error either way)")
         ->type_name("FILE");
   cmd->callback([o] { runTransfer(*o); });
   return cmd;

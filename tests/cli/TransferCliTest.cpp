@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -267,7 +268,7 @@ TEST_F(TransferCliTest, ExitCodesSayWhatWentWrong) {
   // The slot query goes unanswered: a link failure, nothing written.
   CliRun r = zarctl("receive 1 -o lost.nc" + port + " -y");
   EXPECT_EQ(r.code, 3);
-  EXPECT_EQ(r.err, "zarctl receive: " + msg(103) + "\n");
+  EXPECT_TRUE(r.err.ends_with("\nzarctl receive: " + msg(103) + "\n")) << r.err;
   EXPECT_FALSE(fs::exists(dir / "lost.nc"));
 
   // No terminal and no --yes: declined, nothing deleted.
@@ -303,10 +304,26 @@ TEST_F(TransferCliTest, MessagesNameTheDeviceAndWhyItDidNotOpen) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find(msg(101) + ctrl.device() + "\n"), std::string::npos) << r.out;
 
+  // With -o as without, standard output is left to the program: the log and
+  // the failure (the reason after 102 included) are on standard error.
   r = zarctl("receive 1 -o x.nc -y --port /dev/null");
   EXPECT_EQ(r.code, 3);
-  EXPECT_EQ(r.err, "zarctl receive: " + msg(102) + "/dev/null\n"
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, msg(102) + "/dev/null\n/dev/null is not a serial device (not a terminal).\n"
+                   "zarctl receive: " + msg(102) + "/dev/null\n"
                    "zarctl receive: /dev/null is not a serial device (not a terminal).\n");
+  {
+    const int held = ::open(ctrl.device().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);  // as a terminal program holds it
+    r = zarctl("receive 1 -o x.nc -y --port " + ctrl.device());
+    ::close(held);
+  }
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("zarctl receive: " + ctrl.device() + " is in use by another program"), std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(dir / "x.nc"));
   r = zarctl("send x.nc -y --port COM42");
   EXPECT_EQ(r.code, 6);  // the file is looked at first
   writeFile(dir / "x.nc", "1\r\nX\r\nN1 M30\r\n");
@@ -338,7 +355,8 @@ TEST_F(TransferCliTest, ReceivedProgramsAreNeverThrownAway) {
   const std::string marker = "the received program is kept in ";
   const size_t at = err.find(marker);
   ASSERT_NE(at, std::string::npos) << err;
-  EXPECT_EQ(err.rfind("zarctl receive: cannot write out/two.nc: No such file or directory;", 0), 0u) << err;
+  EXPECT_NE(err.find("\nzarctl receive: cannot write out/two.nc: No such file or directory;"), std::string::npos)
+      << err;
   const std::string kept = err.substr(at + marker.size(), err.find('\n', at) - at - marker.size());
   EXPECT_EQ(readFile(kept).substr(0, 9), "2\r\nCIRCLE");
   fs::remove(kept);
@@ -365,8 +383,8 @@ TEST_F(TransferCliTest, CtrlCWhileAReplyIsAwaitedWritesNothing) {
     std::vector<std::string> args{"receive", "1", "-y"};
     if (!toStdout) args.insert(args.end(), {"-o", "out.nc"});
     ZarctlRun run(dir, transfer(args, ctrl));
-    // Messages go to standard error when the program goes to standard output.
-    const std::string log = toStdout ? "stderr.txt" : "stdout.txt";
+    // A receive's messages go to standard error, with or without -o.
+    const std::string log = "stderr.txt";
     ASSERT_TRUE(fileShows(log, "Communicating"));
     std::this_thread::sleep_for(300ms);  // well into the wait
     const auto cancelled = Clock::now();
@@ -382,9 +400,7 @@ TEST_F(TransferCliTest, CtrlCWhileAReplyIsAwaitedWritesNothing) {
     EXPECT_NE(err.find("zarctl receive: cancelled; the port is closed, nothing was written (1 line had arrived)\n"),
               std::string::npos)
         << err;
-    if (toStdout) {
-      EXPECT_EQ(readFile(dir / "stdout.txt"), "");
-    }
+    EXPECT_EQ(readFile(dir / "stdout.txt"), "");
     EXPECT_EQ(err.find('\r'), std::string::npos);  // no progress line off a terminal
   }
 }

@@ -81,6 +81,7 @@ TEST_F(NcCommands, DumpMatchesTheGoldenFiles) {
 
   EXPECT_EQ(zarctl("nc dump " + sample("unclosed.nc") + " -o unclosed.txt"), 1);
   EXPECT_EQ(readFile(dir_ / "unclosed.txt"), golden("unclosed.dump"));
+  EXPECT_EQ(out_, "");  // the failure goes to standard error only
   EXPECT_EQ(err_, "Unrecognised word  On Line:N0003\n");
 }
 
