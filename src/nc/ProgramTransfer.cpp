@@ -60,7 +60,15 @@ TransferOutcome ProgramTransfer::TransBtnClick(ProgramPage& page) {
 }
 
 TransferOutcome ProgramTransfer::RcvBtnClick(ProgramPage& page) {
-  return x_.run([&] { return receive(page); });
+  garbled_.start(x_.log().catalog().language());
+  const TransferOutcome outcome = x_.run([&] { return receive(page); });
+  // Lines stored stay in the editor whatever the end: the warning comes
+  // last, where it is seen.
+  if (garbled_.any()) {
+    x_.message(0, garbled_.warning());
+    x_.beep();
+  }
+  return outcome;
 }
 
 TransferOutcome ProgramTransfer::DelProgBtnClick(ProgramPage& page) {
@@ -184,8 +192,9 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
         const size_t blank = text.find(' ');
         if (blank != std::string::npos) text.erase(0, blank + 1);
         emptyEditor();
-        op.appendEditorLine(P, cutAt(text, f::LF));
-        ++linesReceived_;
+        const std::string line = cutAt(text, f::LF);
+        op.appendEditorLine(P, line);
+        garbled_.check(++linesReceived_, line);
         x_.progress().advance();
       }
     }

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "link/Exchange.h"
+#include "link/GarbledText.h"
 #include "link/Link.h"
 #include "ui/MessageLog.h"
 
@@ -81,6 +82,9 @@ class ProgramTransfer {
 
   // The number of editor lines received by the last RcvBtnClick.
   size_t linesReceived() const { return linesReceived_; }
+  // The lines of the last RcvBtnClick that arrived garbled; they are stored
+  // as they came, and the handler ends with a warning naming them.
+  const GarbledReplies& garbledLines() const { return garbled_; }
 
  private:
   TransferOutcome send(ProgramPage& page);
@@ -89,6 +93,7 @@ class ProgramTransfer {
 
   Exchange x_;
   size_t linesReceived_ = 0;
+  GarbledReplies garbled_{kGarbledProgramLines};
 };
 
 }  // namespace zar::nc

@@ -362,6 +362,15 @@ TEST_F(TransferCliTest, ReceivedProgramsAreNeverThrownAway) {
   fs::remove(kept);
 }
 
+TEST_F(TransferCliTest, AGarbledLineIsKeptAndNamedOnStandardError) {
+  ControllerProcess ctrl({"--samples", "--fault", "list.line:2:reply=N2 G01\\x1b[2J X1\\r\\n"});
+  const CliRun r = zarctl("receive 1 -o one.nc -y --timeout 300 --transit-mode 1 --port " + ctrl.device());
+  EXPECT_EQ(r.code, 0) << r.err;  // stored as it came, as the window does
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(readFile(dir / "one.nc").find("\r\nN2 G01\x1b[2J X1\r\n"), std::string::npos);
+  EXPECT_NE(r.err.find("\nWarning: line 2 arrived garbled"), std::string::npos) << r.err;
+}
+
 TEST_F(TransferCliTest, HelpListsTheExitCodes) {
   const CliRun r = zarctl("--help");
   EXPECT_EQ(r.code, 0);

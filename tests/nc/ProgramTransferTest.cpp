@@ -188,6 +188,54 @@ TEST(ProgramReceive, LinesWithoutBlankOrLongerThanOneReplyArriveWhole) {
   EXPECT_EQ(rig.editor(), (V{"NOBLANK", longLine, "M30"}));
 }
 
+// Garbled lines are stored as they came; the receive ends with one warning
+// naming them. Which bytes are garbled depends on the catalog's language.
+TEST(ProgramReceive, GarbledLinesAreKeptAndNamedInAWarning) {
+  const Program held{"P", {"G00 X0", "G01\x07X1", "(\xA4\xA4)", "G01\tX2", "M30"}};
+  const std::string why = "arrived garbled (control characters, or bytes the catalog's language does not use)";
+  {
+    Rig rig;  // English
+    rig.ctrl.setProgram(5, held);
+    rig.page.slot = 5;
+    EXPECT_EQ(rig.transfer.RcvBtnClick(rig.page), TransferOutcome::Done);
+    EXPECT_EQ(rig.editor(), held.lines);
+    EXPECT_EQ(rig.log_(), (V{rig.opened(), msg(108), msg(109), msg(107),
+                             "Warning: lines 2 and 3 " + why +
+                                 "; they are kept as they arrived: check the program before running it."}));
+    EXPECT_EQ(rig.op.beeps, 2);  // the confirmation's and the warning's
+
+    // The next receive starts afresh.
+    rig.ctrl.setProgram(6, {"Q", {"M30"}});
+    rig.page.slot = 6;
+    EXPECT_EQ(rig.transfer.RcvBtnClick(rig.page), TransferOutcome::Done);
+    EXPECT_FALSE(rig.transfer.garbledLines().any());
+    EXPECT_EQ(rig.log_().back(), msg(107));
+  }
+  {
+    Rig rig;  // the same catalog texts, as the Chinese catalog: Big5 is text
+    std::string text;
+    for (int n = 1; n <= 200; ++n) text += "M" + std::to_string(n) + " #" + std::to_string(n) + ":\r\n";
+    rig.catalog.load("/nonexistent", 0);
+    rig.catalog.loadText(text);
+    rig.ctrl.setProgram(5, held);
+    rig.page.slot = 5;
+    EXPECT_EQ(rig.transfer.RcvBtnClick(rig.page), TransferOutcome::Done);
+    EXPECT_EQ(rig.editor(), held.lines);
+    EXPECT_EQ(rig.log_().back(),
+              "Warning: line 2 " + why + "; it is kept as it arrived: check the program before running it.");
+  }
+  {
+    // A receive that fails keeps its lines in the editor, and still warns.
+    Rig rig;
+    rig.ctrl.setProgram(5, held);
+    rig.ctrl.addFault(Fault::noReply("list.line:4"));
+    rig.page.slot = 5;
+    EXPECT_EQ(rig.transfer.RcvBtnClick(rig.page), TransferOutcome::LinkFailed);
+    EXPECT_EQ(rig.editor(), (V(held.lines.begin(), held.lines.begin() + 3)));
+    EXPECT_TRUE(rig.log_().back().starts_with("Warning: lines 2 and 3 arrived garbled")) << rig.log_().back();
+  }
+}
+
 TEST(ProgramReceive, EndlessLineStopsTheReceiveKeepingEarlierLines) {
   Rig rig;
   rig.ctrl.setProgram(5, {"P", {"G00", "x"}});

@@ -156,6 +156,14 @@ TEST(TransferFaults, EveryFaultAtEveryStepEndsCleanly) {
       } else if (c.kind != FaultKind::Garbage) {
         EXPECT_EQ(r.editor, V(kHeld.lines.begin(), kHeld.lines.begin() + came));
       }
+      // Garbage in a program line is kept as it came, and named at the end.
+      if (c.kind == FaultKind::Garbage && c.step.starts_with("list.line:")) {
+        const size_t k = static_cast<size_t>(c.step.back() - '0');
+        ASSERT_GE(r.editor.size(), k);
+        EXPECT_EQ(r.editor[k - 1], "?~\xA5Z#");
+        EXPECT_TRUE(r.log.back().starts_with("Warning: line " + std::to_string(k) + " arrived garbled"))
+            << r.log.back();
+      }
     } else {
       EXPECT_EQ(r.editor, kEditor);
     }
