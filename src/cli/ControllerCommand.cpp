@@ -118,6 +118,7 @@ void runController(const ControllerOptions& o) {
   }
   if (o.trace)
     config.monitor = [](const TrafficEntry& e) { std::cerr << e.describe() << std::endl; };
+  config.trafficLimit = 0;  // nothing here reads the record; --trace prints as it goes
 
   // Both paths are checked while SIGINT and SIGTERM still end the process;
   // the state file is read once here for that (a FIFO or directory is

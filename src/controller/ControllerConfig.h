@@ -110,6 +110,10 @@ struct ControllerConfig {
   // Called on the controller's thread for every traffic entry as it is
   // recorded, with the controller locked: it must not call the controller.
   std::function<void(const TrafficEntry&)> monitor;
+  // The most traffic entries the record keeps: beyond it the oldest half
+  // goes, so a controller that runs for days does not grow with every
+  // frame. 0 keeps none (the monitor still sees every entry).
+  size_t trafficLimit = 100000;
 };
 
 }  // namespace zar::controller

@@ -404,7 +404,11 @@ bool VirtualController::saveDue(Clock::time_point now) const {
 
 void VirtualController::record(TrafficEntry entry) {
   if (config_.monitor) config_.monitor(entry);
-  traffic_.push_back(std::move(entry));
+  if (config_.trafficLimit > 0) {
+    if (traffic_.size() >= config_.trafficLimit)
+      traffic_.erase(traffic_.begin(), traffic_.begin() + static_cast<std::ptrdiff_t>(traffic_.size() / 2 + 1));
+    traffic_.push_back(std::move(entry));
+  }
   trafficChanged_.notify_all();
 }
 

@@ -103,7 +103,7 @@ class VirtualController {
   void clearFaults();
   size_t armedFaults() const;
 
-  // ---- traffic record
+  // ---- traffic record (the newest entries, see ControllerConfig::trafficLimit)
   std::vector<TrafficEntry> traffic() const;
   void clearTraffic();
   // The frames received, in order, and the replies sent (non-empty ones), as bytes.

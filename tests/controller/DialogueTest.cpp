@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "controller/PtyClient.h"
 #include "controller/VirtualController.h"
 #include "link/Frames.h"
@@ -331,6 +333,36 @@ TEST(ControllerDialogue, ClientsMayOpenAndCloseTheDeviceRepeatedly) {
   }
   EXPECT_GE(opens, 5u);
   EXPECT_EQ(closes, 5u);
+}
+
+}  // namespace
+}  // namespace zar::controller
+
+namespace zar::controller {
+namespace {
+
+// A controller that runs for days keeps only its newest traffic; the
+// monitor and the frame count see everything.
+TEST(ControllerTraffic, TheRecordKeepsTheNewestEntriesUpToItsLimit) {
+  for (const size_t limit : {size_t{10}, size_t{0}}) {
+    SCOPED_TRACE(limit);
+    ControllerConfig config;
+    config.trafficLimit = limit;
+    std::atomic<size_t> seen{0};  // counted on the controller's thread
+    config.monitor = [&seen](const TrafficEntry&) { ++seen; };
+    Fixture fx(std::move(config));
+    PtyClient& pc = fx.connect();
+    for (int i = 0; i < 30; ++i) ASSERT_EQ(pc.ask(f::kAttention), f::kAck);
+    ASSERT_EQ(pc.ask(f::kList), f::kAck);
+    EXPECT_TRUE(fx.ctrl.waitForFrames(31, 2000));
+    const std::vector<TrafficEntry> kept = fx.ctrl.traffic();
+    EXPECT_LE(kept.size(), limit);
+    EXPECT_GE(seen, 62u);  // open, 31 frames and their replies
+    if (limit > 0) {
+      ASSERT_GE(kept.size(), 2u);
+      EXPECT_EQ(kept[kept.size() - 2].bytes, f::kList);  // the newest stay
+    }
+  }
 }
 
 }  // namespace
