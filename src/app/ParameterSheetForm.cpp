@@ -21,6 +21,7 @@
 #include "base/FileLocator.h"
 #include "base/Settings.h"
 #include "param/ParameterFile.h"
+#include "param/ParameterTransfer.h"
 #include "ui/OpenFileForm.h"
 #include "ui/SaveFileForm.h"
 
@@ -309,8 +310,20 @@ void TParameterSheetForm::runLocked(const std::function<void()>& dialogue) {
   });
 }
 
-void TParameterSheetForm::ParTrnBtnClick() {}
-void TParameterSheetForm::ParRcvBtnClick() {}
+void TParameterSheetForm::ParTrnBtnClick() {
+  runLocked([this] {
+    param::ParameterTransfer transfer(app_.link(), app_.messageLog(), app_.settings().defaultPort);
+    transfer.ParTrnBtnClick();
+  });
+}
+
+void TParameterSheetForm::ParRcvBtnClick() {
+  runLocked([this] {
+    param::ParameterTransfer transfer(app_.link(), app_.messageLog(), app_.settings().defaultPort);
+    transfer.ParRcvBtnClick(checkedEntries());
+    if (transfer.editorCleared()) scrollToTop(ParameterMemo);
+  });
+}
 
 bool TParameterSheetForm::isEnter(QObject* watched, const QFocusEvent& event) const {
   switch (event.reason()) {
