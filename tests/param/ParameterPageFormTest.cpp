@@ -79,11 +79,14 @@ class ParameterPageTest : public ::testing::Test {
   }
 
   // The list the core builds for a model and version from the same files.
-  std::vector<std::string> names(int model, int version) const {
+  param::ParameterList listOf(int model, int version) const {
     param::ParameterTables tables(FileLocator(dir.string()), 1);
     tables.LoadAddressTables();
+    return tables.buildList(model, version);
+  }
+  std::vector<std::string> names(int model, int version) const {
     std::vector<std::string> out;
-    for (const auto& e : tables.buildList(model, version).entries) out.push_back(e.name);
+    for (const auto& e : listOf(model, version).entries) out.push_back(e.name);
     return out;
   }
   std::vector<std::string> shown() const {
@@ -233,6 +236,52 @@ TEST_F(ParameterPageTest, FileButtonsThroughTheChoosers) {
   f.WriteParBtn->click();
   EXPECT_EQ(messages(), before);
   EXPECT_EQ(f.ParFileNameLabel->text(), label);
+}
+
+TEST_F(ParameterPageTest, ReceiveTheCheckedThenSendThemBackWithThePageHeld) {
+  TMainForm& f = *form;
+  f.PageControl->setCurrentIndex(1);
+  const param::ParameterList list = listOf(0, 1);
+  ASSERT_GT(list.count(), 6u);
+  ctrl.setParameter(list[5].number, -42);
+  check({0, 2, 5});
+  f.ParameterMemo->setPlainText(QStringLiteral("to be replaced"));
+  f.ParRcvBtn->click();
+
+  // Only the checked items are asked for, in list order.
+  auto request = [&](size_t i) { return std::to_string(list[i].number) + "\r\n"; };
+  const std::string ack = "\x06\x07\x01\r\n";
+  EXPECT_EQ(ctrl.inputFrames(), (std::vector<std::string>{"$%\r\n", "$P\r\n", request(0), ack, request(2), ack,
+                                                           request(5), ack}));
+  std::vector<std::string> lines = f.editorLines(Page::Parameter);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[2], list[5].name + "(" + std::to_string(list[5].number) + ")=-42");
+  EXPECT_EQ(f.ParameterMemo->textCursor().position(), 0);
+  EXPECT_TRUE(messages().endsWith(text(148) + QLatin1Char('\n') + text(107)));
+  EXPECT_EQ(checkedCount(), 3);
+
+  // While the send runs (its question is up) the page holds still: the
+  // list, the selectors and the file buttons are off, the editor is
+  // read-only, and coming back to the page does not rebuild the list.
+  lines[2] = list[5].name + "(" + std::to_string(list[5].number) + ")=77";
+  f.setEditorLines(Page::Parameter, lines);
+  bool held = false;
+  duringQuestion = [&] {
+    held = !f.ParaCheckListBox->isEnabled() && !f.ZAR202RadioButton->isEnabled() && !f.VerMRadioBtn->isEnabled() &&
+           !f.SelAllBtn->isEnabled() && !f.ReadParBtn->isEnabled() && f.ParameterMemo->isReadOnly() &&
+           !f.ParTrnBtn->isEnabled() && !f.TransBtn->isEnabled();
+    f.PageControl->setCurrentIndex(0);
+    f.PageControl->setCurrentIndex(1);
+  };
+  ctrl.clearTraffic();
+  f.ParTrnBtn->click();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(ctrl.parameter(list[5].number), 77);
+  EXPECT_EQ(ctrl.inputFrames().size(), 5u);
+  EXPECT_EQ(checkedCount(), 3);
+  EXPECT_TRUE(f.ParaCheckListBox->isEnabled() && f.ZAR202RadioButton->isEnabled() && f.ReadParBtn->isEnabled() &&
+              !f.ParameterMemo->isReadOnly() && f.ParTrnBtn->isEnabled());
+  EXPECT_TRUE(messages().endsWith(text(146) + QLatin1Char('\n') + text(107)));
 }
 
 }  // namespace
