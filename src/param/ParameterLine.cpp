@@ -66,7 +66,19 @@ std::string settingFrame(std::string_view numberText, std::int32_t value) {
   return frame;
 }
 
-std::string skippedLine(std::string_view line) { return std::string(line) + "...Skip..."; }
+std::string shownLine(std::string_view line) {
+  if (line.size() <= kMaxShownLine) return std::string(line);
+  // A byte from 0x81 up leads a two-byte Big5 character: keep it whole or drop it.
+  size_t end = 0;
+  for (;;) {
+    const size_t width = static_cast<unsigned char>(line[end]) >= 0x81 ? 2 : 1;
+    if (end + width > kMaxShownLine) break;
+    end += width;
+  }
+  return std::string(line.substr(0, end)) + "...";
+}
+
+std::string skippedLine(std::string_view line) { return shownLine(line) + "...Skip..."; }
 
 std::string_view problemText(LineProblem problem) {
   switch (problem) {

@@ -56,6 +56,12 @@ struct ParameterLine {
 ParameterLine parseParameterLine(std::string_view line);
 // The setting frame "<number text>=<value>" CR LF.
 std::string settingFrame(std::string_view numberText, std::int32_t value);
+// A sent line as the message area shows it: whole up to kMaxShownLine
+// bytes; a longer one (no parameter line is) cut there, never inside a Big5
+// character, and followed by "..." (a message area takes seconds to lay out
+// a line of megabytes).
+inline constexpr size_t kMaxShownLine = 1000;
+std::string shownLine(std::string_view line);
 // What the message area shows for a remark line: the line, then "...Skip...".
 std::string skippedLine(std::string_view line);
 // A short English reason for a problem, for command-line diagnostics.

@@ -82,7 +82,7 @@ ParameterOutcome ParameterTransfer::send() {
       outcome = ParameterOutcome::Malformed;
       break;
     }
-    message(0, line);
+    message(0, shownLine(line));
     if (!link_.TransToZAR(settingFrame(parsed.numberText, parsed.value))) {
       outcome = ParameterOutcome::LinkFailed;
       break;

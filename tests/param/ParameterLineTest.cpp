@@ -96,6 +96,17 @@ TEST(ParameterLineReceive, PrefixValueAndRoundTrip) {
   EXPECT_EQ(sent(receivedLinePrefix({"Min", -2147483647 - 1}) + "1"), "-2147483648=1\r\n");
 }
 
+TEST(ParameterLineShown, LongLinesAreCutForTheMessageArea) {
+  const std::string exact(kMaxShownLine, 'a');
+  EXPECT_EQ(shownLine(exact), exact);
+  EXPECT_EQ(shownLine(exact + "b"), exact + "...");
+  EXPECT_EQ(skippedLine("/" + std::string(10 << 20, 'x')), "/" + std::string(kMaxShownLine - 1, 'x') + "......Skip...");
+  // A Big5 character across the cut is dropped whole.
+  std::string big5(kMaxShownLine - 1, 'a');
+  big5 += "\xB6\x62\xB6\x62";
+  EXPECT_EQ(shownLine(big5), std::string(kMaxShownLine - 1, 'a') + "...");
+}
+
 TEST(ParameterLineReceive, OnlyDecimalThirtyTwoBitValuesAreKept) {
   for (const char* good : {"0", "3000", "-15", "+8", " 42 ", "\t-2147483648", "2147483647"})
     EXPECT_TRUE(isParameterValue(good)) << good;

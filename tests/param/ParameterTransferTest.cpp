@@ -57,6 +57,25 @@ TEST(ParameterSend, ALineItCannotSendEndsTheLoop) {
   EXPECT_EQ(again.frames(2), (V{"$%\r\n", "$R\r\n"}));
 }
 
+TEST(ParameterSend, HugeAndBinaryLinesSendOnlyWhatTheyMean) {
+  test::Rig rig;
+  const std::string padding(10 << 20, '\xB6');
+  rig.editor() = {"/" + padding, "Feed(12)" + padding + "=5", std::string("Gain(7)=\x01\x02\xFF"),
+                  std::string("P(1\0)=3", 8)};
+  EXPECT_EQ(rig.transfer.ParTrnBtnClick(), ParameterOutcome::Malformed);
+  EXPECT_EQ(rig.transfer.malformedProblem(), LineProblem::ControlCharacter);
+  EXPECT_EQ(rig.frames(4), (V{"$%\r\n", "$R\r\n", "12=5\r\n", "7=0\r\n"}));
+  // The message area shows the long lines cut, between whole Big5 characters.
+  const V& log = rig.messages();
+  ASSERT_EQ(log.size(), 8u);
+  // (Shown by size: a failure would print megabytes.)
+  EXPECT_EQ(log[2].size(), 1 + 998 + 3 + 10);  // the 1000th byte would split a character
+  EXPECT_TRUE(log[2].starts_with("/\xB6") && log[2].ends_with("\xB6......Skip..."));
+  EXPECT_EQ(log[3].size(), 8 + 992 + 3);
+  EXPECT_TRUE(log[3].starts_with("Feed(12)\xB6") && log[3].ends_with("\xB6..."));
+  EXPECT_EQ(log[5], msg(145));
+}
+
 TEST(ParameterSend, NothingGoesOutWithoutLinesOrConsent) {
   test::Rig rig;
   EXPECT_EQ(rig.transfer.ParTrnBtnClick(), ParameterOutcome::EmptyEditor);
