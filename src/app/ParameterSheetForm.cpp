@@ -190,6 +190,7 @@ void TParameterSheetForm::SetParameterList(int model) {
     item->setCheckState(Qt::Unchecked);
     ParaCheckListBox->addItem(item);
   }
+  ParaCheckListBox->scrollToTop();
   ParaCheckListBox->setUpdatesEnabled(true);
 }
 
