@@ -11,7 +11,12 @@
 namespace zar::cli {
 
 void fail(std::string_view command, const std::string& text, int code) {
-  std::cerr << "zarctl " << command << ": " << text << "\n";
+  size_t from = 0;
+  do {
+    const size_t end = text.find('\n', from);
+    std::cerr << "zarctl " << command << ": " << text.substr(from, end - from) << "\n";
+    from = end == std::string::npos ? end : end + 1;
+  } while (from != std::string::npos);
   throw CLI::RuntimeError(code);
 }
 
@@ -48,10 +53,20 @@ void addLinkOptions(CLI::App& cmd, LinkOptions& o) {
 
 void CommandOperator::appendMessage(Page page, std::string_view line) {
   lines.emplace_back(line);
+  if (progress) progress->hide();
   if (toStderr_)
     std::cerr << toUtf8(line, language_) << '\n';
   else
     TerminalOperator::appendMessage(page, line);
+  if (progress) progress->show();
+}
+
+int CommandOperator::showCatalogDialog(std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons,
+                                       int focus) {
+  if (progress) progress->hide();
+  const int result = TerminalOperator::showCatalogDialog(text, type, buttons, focus);
+  if (progress) progress->show();
+  return result;
 }
 
 Session::Session(std::string commandName, const LinkOptions& o) : command(std::move(commandName)) {
@@ -99,22 +114,46 @@ Session::Session(std::string commandName, const LinkOptions& o) : command(std::m
   }
 }
 
-std::string Session::firstLineOf(const std::vector<std::string>& lines, std::initializer_list<int> ids) const {
-  for (const std::string& line : lines) {
+std::string Session::failureLine(const std::vector<std::string>& lines, std::initializer_list<int> ids) const {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line == Link::kHungUpText) return line;
     for (int id : ids) {
       const std::string text = catalog.text(id);
-      if (!text.empty() && line.starts_with(text)) return toUtf8(line, language);
+      if (text.empty() || !line.starts_with(text)) continue;
+      std::string failure = toUtf8(line, language);
+      if (id == 102 && i + 1 < lines.size()) failure += "\n" + toUtf8(lines[i + 1], language);
+      return failure;
     }
   }
   return {};
 }
 
-SessionLink::SessionLink(const Session& s, const MessageLog& log)
-    : ports_(s.devicePath.empty() ? std::make_unique<PortDirectory>(".") : nullptr),
-      link_(comm_, s.link, log, ports_.get()) {
-  if (!s.devicePath.empty()) comm_.SetPathResolver([path = s.devicePath](const std::string&) { return path; });
+SessionLink::SessionLink(const Session& s, CommandOperator& op, const MessageLog& log)
+    : op_(op),
+      ports_(s.devicePath.empty() ? std::make_unique<PortDirectory>(".") : nullptr),
+      link_(comm_, s.link, log, ports_.get()),
+      progress_(s.command) {
+  link_.setDevicePath(s.devicePath);
+  op_.setInterrupted([this] { return link_.cancelRequested(); });
 }
 
-SessionLink::~SessionLink() { comm_.Close(); }
+SessionLink::~SessionLink() {
+  comm_.Close();
+  op_.setInterrupted(nullptr);
+}
+
+SessionLink::Watch::Watch(SessionLink& s) : s_(s), signals_(s.link_) {
+  // Progress on standard error, only where someone watches it.
+  if (s_.progress_.active()) {
+    s_.op_.progress = &s_.progress_;
+    s_.link_.progress().setObserver(&s_.progress_);
+  }
+}
+
+SessionLink::Watch::~Watch() {
+  s_.op_.progress = nullptr;
+  s_.link_.progress().setObserver(nullptr);
+}
 
 }  // namespace zar::cli

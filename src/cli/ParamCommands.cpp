@@ -186,7 +186,7 @@ int exitCodeOf(param::ParameterOutcome outcome) {
 // Why a dialogue ended early: the line of the port, time-out, write or
 // refusal message, else the outcome in words.
 std::string failureText(const Session& s, const CommandOperator& op, param::ParameterOutcome outcome) {
-  const std::string line = s.firstLineOf(op.lines, {102, 103, 104, 142});
+  const std::string line = s.failureLine(op.lines, {102, 103, 104, 142});
   if (!line.empty()) return line;
   switch (outcome) {
     case param::ParameterOutcome::Declined: return "not confirmed; nothing was sent";
@@ -264,7 +264,7 @@ void runReceive(const TransferOptions& o) {
   CommandOperator op(s.language, o.link.yes, toStdout);
   op.setCurrentPage(Page::Parameter);
   MessageLog log(s.catalog, op);
-  std::optional<SessionLink> port(std::in_place, s, log);
+  std::optional<SessionLink> port(std::in_place, s, op, log);
   param::ParameterTransfer transfer(port->link(), log, s.comIndex);
   const param::ParameterOutcome outcome = transfer.ParRcvBtnClick(checked);
   port.reset();
@@ -296,7 +296,7 @@ void runSend(const TransferOptions& o) {
   op.setCurrentPage(Page::Parameter);
   op.setEditorLines(Page::Parameter, lines);
   MessageLog log(s.catalog, op);
-  std::optional<SessionLink> port(std::in_place, s, log);
+  std::optional<SessionLink> port(std::in_place, s, op, log);
   param::ParameterTransfer transfer(port->link(), log, s.comIndex);
   const param::ParameterOutcome outcome = transfer.ParTrnBtnClick();
   port.reset();
@@ -364,7 +364,7 @@ void runDiff(const TransferOptions& o) {
   CommandOperator op(s.language, o.link.yes, true);
   op.setCurrentPage(Page::Parameter);
   MessageLog log(s.catalog, op);
-  std::optional<SessionLink> port(std::in_place, s, log);
+  std::optional<SessionLink> port(std::in_place, s, op, log);
   param::ParameterTransfer transfer(port->link(), log, s.comIndex);
   const param::ParameterOutcome outcome = transfer.ParRcvBtnClick(requests);
   port.reset();

@@ -5,11 +5,9 @@
 
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/Settings.h"
 #include "cli/Commands.h"
 #include "cli/LinkSession.h"
 #include "nc/ProgramFile.h"
@@ -26,8 +24,10 @@ using nc::TransferOutcome;
 
 const char* const kExitCodes =
     "Exit codes: 0 done; 2 bad arguments; 3 the link failed (port would not open, no reply in "
-    "time, a write failed); 4 the controller refused (or did not confirm a deletion); 5 a "
-    "confirmation was declined; 6 a file could not be read or written, or holds nothing to send.";
+    "time, the line hung up, a write failed); 4 the controller refused (or did not confirm a "
+    "deletion); 5 a confirmation was declined; 6 a file could not be read or written, or holds "
+    "nothing to send; 130 cancelled by Ctrl-C or SIGTERM (nothing more was sent, the port was "
+    "closed, no output was written).";
 
 struct TransferOptions {
   std::string command;  // send, receive, delete
@@ -44,14 +44,15 @@ int number(const TransferOptions& o, const std::string& what, const std::string&
 }
 
 // The line that says why a dialogue failed: the first one carrying a
-// failure message (port, time-out, write, refusal, deletion not confirmed).
+// failure message (port, time-out, hang-up, write, refusal, deletion not
+// confirmed); a port that did not open also gets the reason line after it.
 std::string failureText(const Session& s, const CommandOperator& op, TransferOutcome outcome) {
   if (outcome == TransferOutcome::LineTooLong) {
     for (auto it = op.lines.rbegin(); it != op.lines.rend(); ++it)
       if (it->find("too long") != std::string::npos || it->find("longer than") != std::string::npos)
         return toUtf8(*it, s.language);
   }
-  const std::string line = s.firstLineOf(op.lines, {102, 103, 104, 122, 129});
+  const std::string line = s.failureLine(op.lines, {102, 103, 104, 122, 129});
   if (!line.empty()) return line;
   switch (outcome) {
     case TransferOutcome::Declined: return "not confirmed; nothing was done";
@@ -66,6 +67,7 @@ int exitCodeOf(TransferOutcome outcome) {
     case TransferOutcome::Refused:
     case TransferOutcome::NotDeleted: return kExitRefused;
     case TransferOutcome::Declined: return kExitDeclined;
+    case TransferOutcome::Cancelled: return kExitCancelled;
     case TransferOutcome::EmptyEditor: return kExitFile;
     case TransferOutcome::LineTooLong: return kExitFile;
     default: return kExitLink;
@@ -108,18 +110,22 @@ void runTransfer(const TransferOptions& o) {
     page.slot = number(o, "SLOT", o.target, 1, 99);
   }
 
-  std::optional<SessionLink> port(std::in_place, s, log);
-  nc::ProgramTransfer transfer(port->link(), log);
+  SessionLink port(s, op, log);
+  nc::ProgramTransfer transfer(port.link(), log);
+  const TransferOutcome outcome = port.run([&] {
+    if (o.command == "send") return transfer.TransBtnClick(page);
+    if (o.command == "receive") return transfer.RcvBtnClick(page);
+    return transfer.DelProgBtnClick(page);
+  });
 
-  TransferOutcome outcome;
-  if (o.command == "send")
-    outcome = transfer.TransBtnClick(page);
-  else if (o.command == "receive")
-    outcome = transfer.RcvBtnClick(page);
-  else
-    outcome = transfer.DelProgBtnClick(page);
-  port.reset();
-
+  if (outcome == TransferOutcome::Cancelled) {
+    std::string text = "cancelled; the port is closed";
+    if (o.command == "receive") {
+      const size_t n = transfer.linesReceived();
+      text += ", nothing was written (" + std::to_string(n) + (n == 1 ? " line" : " lines") + " had arrived)";
+    }
+    fail(o, text, kExitCancelled);
+  }
   if (outcome != TransferOutcome::Done) {
     if (o.command == "receive" && transfer.linesReceived() > 0)
       std::cerr << "zarctl receive: " << transfer.linesReceived() << " lines had arrived; nothing was written\n";

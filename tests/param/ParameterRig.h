@@ -41,6 +41,8 @@ struct Rig {
   }
 
   std::vector<std::string>& messages() { return op.messages[Page::Parameter]; }
+  // Message 101 as the link writes it: the COM name and the device behind it.
+  std::string opened() const { return msg(101, "COM2 (" + ctrl.devicePath() + ")"); }
   std::vector<std::string>& editor() { return op.editors[Page::Parameter]; }
   bool has(const std::string& line) {
     return std::find(messages().begin(), messages().end(), line) != messages().end();

@@ -29,7 +29,7 @@ TEST(ParameterSend, EditorLinesBecomeTheseFrames) {
   EXPECT_EQ(rig.ctrl.parameter(4), 2);
   // Each line is shown, unchanged, before its frame goes out.
   EXPECT_EQ(rig.messages(),
-            (V{msg(101, "COM2"), msg(144), "Feed(12)=3000", "Gain(7)= -15", "X(3)=2.75", "X(3)=abc", "A(4)=1=2",
+            (V{rig.opened(), msg(144), "Feed(12)=3000", "Gain(7)= -15", "X(3)=2.75", "X(3)=abc", "A(4)=1=2",
                "/ axes...Skip...", "Feed( 12 )=3001", "Speed (rpm)(12)=100", msg(142), msg(107), msg(146)}));
   ASSERT_EQ(rig.op.dialogs.size(), 1u);
   EXPECT_EQ(rig.op.dialogs[0].text, msg(143));
@@ -44,7 +44,7 @@ TEST(ParameterSend, ALineItCannotSendEndsTheLoop) {
   rig.editor() = {"Feed(12)=3000", "", "Gain(7)=1"};
   EXPECT_EQ(rig.transfer.ParTrnBtnClick(), ParameterOutcome::Malformed);
   EXPECT_EQ(rig.frames(3), (V{"$%\r\n", "$R\r\n", "12=3000\r\n"}));
-  EXPECT_EQ(rig.messages(), (V{msg(101, "COM2"), msg(144), "Feed(12)=3000", msg(145), msg(146), msg(107)}));
+  EXPECT_EQ(rig.messages(), (V{rig.opened(), msg(144), "Feed(12)=3000", msg(145), msg(146), msg(107)}));
   EXPECT_EQ(rig.transfer.malformedLine(), 1u);
   EXPECT_EQ(rig.op.beeps, 2);  // before the question, at the bad line
   EXPECT_FALSE(rig.comm.Enabled());
@@ -99,7 +99,7 @@ TEST(ParameterReceive, CheckedEntriesFillTheEditorInOrder) {
   EXPECT_EQ(rig.transfer.ParRcvBtnClick(checked), ParameterOutcome::Done);
   EXPECT_EQ(rig.frames(8), (V{"$%\r\n", "$P\r\n", "3\r\n", kAck, "12\r\n", kAck, "1\r\n", kAck}));
   EXPECT_EQ(rig.editor(), (V{"Stop bits(3)=100", "Z rapid(12)=-100", "Baud(1)=4"}));
-  EXPECT_EQ(rig.messages(), (V{msg(101, "COM2"), msg(147), msg(148), msg(107)}));
+  EXPECT_EQ(rig.messages(), (V{rig.opened(), msg(147), msg(148), msg(107)}));
   ASSERT_EQ(rig.transfer.received().size(), 3u);
   EXPECT_EQ(rig.transfer.received()[1].value, "-100");
   EXPECT_TRUE(rig.op.dialogs.empty());  // receiving asks nothing
@@ -110,7 +110,7 @@ TEST(ParameterReceive, CheckedEntriesFillTheEditorInOrder) {
   EXPECT_EQ(none.transfer.ParRcvBtnClick({}), ParameterOutcome::Done);
   EXPECT_EQ(none.frames(2), (V{"$%\r\n", "$P\r\n"}));
   EXPECT_TRUE(none.editor().empty());
-  EXPECT_EQ(none.messages(), (V{msg(101, "COM2"), msg(147), msg(148), msg(107)}));
+  EXPECT_EQ(none.messages(), (V{none.opened(), msg(147), msg(148), msg(107)}));
 }
 
 TEST(ParameterReceive, AMissingValueIsMarkedAndTheNextRequestTimesOut) {
@@ -120,7 +120,7 @@ TEST(ParameterReceive, AMissingValueIsMarkedAndTheNextRequestTimesOut) {
   EXPECT_EQ(rig.transfer.ParRcvBtnClick(checked), ParameterOutcome::LinkFailed);
   EXPECT_EQ(rig.frames(6), (V{"$%\r\n", "$P\r\n", "1\r\n", kAck, "2\r\n", kAck}));
   EXPECT_EQ(rig.editor(), V{"A(1)=4"});
-  EXPECT_EQ(rig.messages(), (V{msg(101, "COM2"), msg(147), msg(103), msg(107), "B(2)=XXXXXX", msg(103),
+  EXPECT_EQ(rig.messages(), (V{rig.opened(), msg(147), msg(103), msg(107), "B(2)=XXXXXX", msg(103),
                                "C(3)=XXXXXX", msg(148)}));
   EXPECT_FALSE(rig.comm.Enabled());
 }
@@ -132,14 +132,14 @@ TEST(ParameterReceive, RefusalsAndBadValues) {
   EXPECT_EQ(rig.frames(5), (V{"$%\r\n", "$P\r\n", "1\r\n", kAck, "999999\r\n"}));
   EXPECT_EQ(rig.editor(), V{"A(1)=4"});
   EXPECT_EQ(rig.messages(),
-            (V{msg(101, "COM2"), msg(147), msg(142), msg(107), "Nowhere(999999)=XXXXXX", msg(148)}));
+            (V{rig.opened(), msg(147), msg(142), msg(107), "Nowhere(999999)=XXXXXX", msg(148)}));
 
   // A value that is no number is not kept; the next parameter comes as usual.
   test::Rig noisy;
   noisy.ctrl.addFault(Fault::reply("param.value:1", "12.5\r\n"));
   EXPECT_EQ(noisy.transfer.ParRcvBtnClick({{"A", 1}, {"B", 2}}), ParameterOutcome::BadValue);
   EXPECT_EQ(noisy.editor(), V{"B(2)=8"});
-  EXPECT_EQ(noisy.messages(), (V{msg(101, "COM2"), msg(147), "A(1)=XXXXXX", msg(148), msg(107)}));
+  EXPECT_EQ(noisy.messages(), (V{noisy.opened(), msg(147), "A(1)=XXXXXX", msg(148), msg(107)}));
   ASSERT_EQ(noisy.transfer.received().size(), 2u);
   EXPECT_FALSE(noisy.transfer.received()[0].value);
 }
