@@ -61,9 +61,9 @@ void receiveOnce(benchmark::State& state, int paceBaud) {
   param::ParameterTransfer transfer(link, log, 0);
 
   const auto start = Clock::now();
-  const param::ParameterOutcome outcome = transfer.ParRcvBtnClick(checked);
+  const DialogueOutcome outcome = transfer.ParRcvBtnClick(checked);
   const double took = std::chrono::duration<double>(Clock::now() - start).count();
-  if (outcome != param::ParameterOutcome::Done || op.editor.size() != checked.size())
+  if (outcome != DialogueOutcome::Done || op.editor.size() != checked.size())
     state.SkipWithError("the receive did not complete");
   state.SetIterationTime(took);
 

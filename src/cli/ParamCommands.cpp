@@ -148,19 +148,22 @@ void addListCommand(CLI::App& param) {
 const char* const kReceiveExitCodes =
     "Exit codes: 0 every checked parameter was received; 2 bad arguments (a number given with "
     "--params that the list does not offer too); 3 the link failed (port would not open, no reply "
-    "in time, a write failed, a value that is no number came back); 4 the controller refused a "
-    "parameter; 6 the list offers no parameters (no data files), or the output file could not be "
-    "written. Nothing is written unless every parameter arrived.";
+    "in time, the line hung up, a write failed, a value that is no number came back); 4 the "
+    "controller refused a parameter; 6 the list offers no parameters (no data files), or the "
+    "output file could not be written; 130 cancelled by Ctrl-C or SIGTERM. Nothing is written "
+    "unless every parameter arrived.";
 const char* const kSendExitCodes =
     "Exit codes: 0 every setting was sent; 2 bad arguments; 3 the link failed (port would not "
-    "open, no reply in time, a write failed); 4 the controller refused a setting; 5 the "
-    "confirmation was declined; 6 the file could not be read, holds no lines, or holds a line that "
-    "cannot be sent (the settings before it have been sent).";
+    "open, no reply in time, the line hung up, a write failed); 4 the controller refused a "
+    "setting; 5 the confirmation was declined; 6 the file could not be read, holds no lines, or "
+    "holds a line that cannot be sent (the settings before it have been sent); 130 cancelled by "
+    "Ctrl-C or SIGTERM (nothing more was sent).";
 const char* const kDiffExitCodes =
     "Exit codes: 0 the controller holds every value the file gives; 1 some differ (listed); 2 bad "
-    "arguments; 3 the link failed (port would not open, no reply in time, a write failed, a value "
-    "that is no number came back); 4 the controller refused a parameter the file names; 6 the file "
-    "could not be read, or holds a line that names no parameter.";
+    "arguments; 3 the link failed (port would not open, no reply in time, the line hung up, a "
+    "write failed, a value that is no number came back); 4 the controller refused a parameter the "
+    "file names; 6 the file could not be read, or holds a line that names no parameter; 130 "
+    "cancelled by Ctrl-C or SIGTERM.";
 
 struct TransferOptions {
   std::string command;  // receive, send, diff
@@ -171,28 +174,29 @@ struct TransferOptions {
   CLI::App* app = nullptr;
 };
 
-int exitCodeOf(param::ParameterOutcome outcome) {
-  using O = param::ParameterOutcome;
+int exitCodeOf(DialogueOutcome outcome) {
+  using O = DialogueOutcome;
   switch (outcome) {
     case O::Done: return 0;
     case O::Refused: return kExitRefused;
     case O::Declined: return kExitDeclined;
+    case O::Cancelled: return kExitCancelled;
     case O::EmptyEditor:
-    case O::Malformed: return kExitFile;
+    case O::LineFormat: return kExitFile;
     default: return kExitLink;
   }
 }
 
 // Why a dialogue ended early: the line of the port, time-out, write or
 // refusal message, else the outcome in words.
-std::string failureText(const Session& s, const CommandOperator& op, param::ParameterOutcome outcome) {
+std::string failureText(const Session& s, const CommandOperator& op, DialogueOutcome outcome) {
   const std::string line = s.failureLine(op.lines, {102, 103, 104, 142});
   if (!line.empty()) return line;
   switch (outcome) {
-    case param::ParameterOutcome::Declined: return "not confirmed; nothing was sent";
-    case param::ParameterOutcome::EmptyEditor: return toUtf8(s.catalog.text(141), s.language);
-    case param::ParameterOutcome::BadValue: return "a value came back that is no number";
-    default: return std::string(param::outcomeName(outcome));
+    case DialogueOutcome::Declined: return "not confirmed; nothing was sent";
+    case DialogueOutcome::EmptyEditor: return toUtf8(s.catalog.text(141), s.language);
+    case DialogueOutcome::BadValue: return "a value came back that is no number";
+    default: return std::string(outcomeName(outcome));
   }
 }
 
@@ -264,16 +268,17 @@ void runReceive(const TransferOptions& o) {
   CommandOperator op(s.language, o.link.yes, toStdout);
   op.setCurrentPage(Page::Parameter);
   MessageLog log(s.catalog, op);
-  std::optional<SessionLink> port(std::in_place, s, op, log);
-  param::ParameterTransfer transfer(port->link(), log, s.comIndex);
-  const param::ParameterOutcome outcome = transfer.ParRcvBtnClick(checked);
-  port.reset();
+  SessionLink port(s, op, log);
+  param::ParameterTransfer transfer(port.link(), log, s.comIndex);
+  const DialogueOutcome outcome = port.run([&] { return transfer.ParRcvBtnClick(checked); });
 
-  if (outcome != param::ParameterOutcome::Done) {
-    const size_t arrived = op.editorLines(Page::Parameter).size();
-    if (arrived > 0)
-      std::cerr << "zarctl param receive: " << arrived << " of " << checked.size()
-                << " parameters had arrived; nothing was written\n";
+  if (outcome != DialogueOutcome::Done) {
+    const std::string arrived = std::to_string(op.editorLines(Page::Parameter).size()) + " of " +
+                                std::to_string(checked.size()) + " parameters had arrived";
+    if (outcome == DialogueOutcome::Cancelled)
+      fail(command, "cancelled; the port is closed, nothing was written (" + arrived + ")", kExitCancelled);
+    if (!op.editorLines(Page::Parameter).empty())
+      std::cerr << "zarctl param receive: " << arrived << "; nothing was written\n";
     fail(command, failureText(s, op, outcome), exitCodeOf(outcome));
   }
   if (toStdout) {
@@ -296,20 +301,22 @@ void runSend(const TransferOptions& o) {
   op.setCurrentPage(Page::Parameter);
   op.setEditorLines(Page::Parameter, lines);
   MessageLog log(s.catalog, op);
-  std::optional<SessionLink> port(std::in_place, s, op, log);
-  param::ParameterTransfer transfer(port->link(), log, s.comIndex);
-  const param::ParameterOutcome outcome = transfer.ParTrnBtnClick();
-  port.reset();
+  SessionLink port(s, op, log);
+  param::ParameterTransfer transfer(port.link(), log, s.comIndex);
+  const DialogueOutcome outcome = port.run([&] { return transfer.ParTrnBtnClick(); });
+  if (outcome == DialogueOutcome::Cancelled)
+    fail(command, "cancelled; the port is closed (settings sent: " + std::to_string(transfer.settingsSent()) + ")",
+         kExitCancelled);
 
-  if (outcome == param::ParameterOutcome::Malformed) {
-    const size_t index = *transfer.malformedLine();
+  if (outcome == DialogueOutcome::LineFormat) {
+    const size_t index = transfer.malformedLine().value_or(0);
     fail(command,
          o.file + " line " + std::to_string(index + 1) + ": " +
              std::string(param::problemText(transfer.malformedProblem())) + "; " +
              "settings sent before it: " + std::to_string(transfer.settingsSent()),
          kExitFile);
   }
-  if (outcome != param::ParameterOutcome::Done) fail(command, failureText(s, op, outcome), exitCodeOf(outcome));
+  if (outcome != DialogueOutcome::Done) fail(command, failureText(s, op, outcome), exitCodeOf(outcome));
 }
 
 // A setting line of the file being compared.
@@ -364,11 +371,11 @@ void runDiff(const TransferOptions& o) {
   CommandOperator op(s.language, o.link.yes, true);
   op.setCurrentPage(Page::Parameter);
   MessageLog log(s.catalog, op);
-  std::optional<SessionLink> port(std::in_place, s, op, log);
-  param::ParameterTransfer transfer(port->link(), log, s.comIndex);
-  const param::ParameterOutcome outcome = transfer.ParRcvBtnClick(requests);
-  port.reset();
-  if (outcome != param::ParameterOutcome::Done) fail(command, failureText(s, op, outcome), exitCodeOf(outcome));
+  SessionLink port(s, op, log);
+  param::ParameterTransfer transfer(port.link(), log, s.comIndex);
+  const DialogueOutcome outcome = port.run([&] { return transfer.ParRcvBtnClick(requests); });
+  if (outcome == DialogueOutcome::Cancelled) fail(command, "cancelled; the port is closed", kExitCancelled);
+  if (outcome != DialogueOutcome::Done) fail(command, failureText(s, op, outcome), exitCodeOf(outcome));
 
   std::map<std::int32_t, std::string> held;
   for (const param::ReceivedParameter& r : transfer.received()) held[r.entry.number] = *r.value;

@@ -12,143 +12,116 @@ std::string requestFrame(const ParameterEntry& entry) { return std::to_string(en
 
 }  // namespace
 
-std::string_view outcomeName(ParameterOutcome outcome) {
-  switch (outcome) {
-    case ParameterOutcome::Done: return "done";
-    case ParameterOutcome::EmptyEditor: return "empty editor";
-    case ParameterOutcome::Declined: return "declined";
-    case ParameterOutcome::Malformed: return "malformed line";
-    case ParameterOutcome::Refused: return "refused";
-    case ParameterOutcome::LinkFailed: return "link failed";
-    case ParameterOutcome::BadValue: return "bad value";
-    case ParameterOutcome::Busy: return "busy";
-  }
-  return "?";
+DialogueOutcome ParameterTransfer::ParTrnBtnClick() {
+  return x_.run([&] { return send(); });
 }
 
-void ParameterTransfer::message(int id, std::string_view extra) { log_.addTo(Page::Parameter, id, extra); }
-
-ParameterOutcome ParameterTransfer::ParTrnBtnClick() {
-  DialogueGuard guard(link_);
-  if (!guard) return ParameterOutcome::Busy;
-  const ParameterOutcome outcome = send();
-  if (link_.comm().Enabled()) link_.closeLink();
-  return outcome;
+DialogueOutcome ParameterTransfer::ParRcvBtnClick(const std::vector<ParameterEntry>& checked) {
+  return x_.run([&] { return receive(checked); });
 }
 
-ParameterOutcome ParameterTransfer::ParRcvBtnClick(const std::vector<ParameterEntry>& checked) {
-  DialogueGuard guard(link_);
-  if (!guard) return ParameterOutcome::Busy;
-  const ParameterOutcome outcome = receive(checked);
-  if (link_.comm().Enabled()) link_.closeLink();
-  return outcome;
-}
-
-ParameterOutcome ParameterTransfer::send() {
-  Operator& op = log_.op();
+DialogueOutcome ParameterTransfer::send() {
   settingsSent_ = 0;
   malformedLine_.reset();
   malformedProblem_ = LineProblem::None;
-  const std::vector<std::string> lines = op.editorLines(Page::Parameter);
+  const std::vector<std::string> lines = x_.op().editorLines(Page::Parameter);
   if (lines.empty()) {
-    message(kEditorEmpty);
-    op.beep();
-    return ParameterOutcome::EmptyEditor;
+    x_.message(kEditorEmpty);
+    x_.beep();
+    return DialogueOutcome::EmptyEditor;
   }
-  op.beep();
-  if (!op.confirm(log_.catalog().text(kAskSend))) return ParameterOutcome::Declined;
+  x_.beep();
+  if (!x_.confirm(x_.log().catalog().text(kAskSend))) return DialogueOutcome::Declined;
 
-  link_.ConnectRS232(comIndex_);
-  message(kSending);
-  if (!link_.TransToZAR(f::kAttention)) return ParameterOutcome::LinkFailed;
-  link_.ReceiveFromZAR(Link::kReplyLimit, 0);
-  auto failed = [this] { return link_.reply() == f::kNak ? ParameterOutcome::Refused : ParameterOutcome::LinkFailed; };
-  if (!link_.TransToZAR(f::kParamSend)) return ParameterOutcome::LinkFailed;
-  if (!link_.ReceiveFromZAR(Link::kReplyLimit, 1)) return failed();
+  if (!x_.connect(comIndex_)) return x_.failure();
+  x_.message(kSending);
+  if (!x_.ask(f::kAttention)) return x_.failure();
+  if (!x_.require(f::kParamSend)) return x_.failure();
 
-  ParameterOutcome outcome = ParameterOutcome::Done;
+  size_t settings = 0;
+  for (const std::string& line : lines) settings += parseParameterLine(line).form != LineForm::Remark;
+  x_.progress().begin(ProgressUnit::Parameters, settings);
+  DialogueOutcome outcome = DialogueOutcome::Done;
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     const ParameterLine parsed = parseParameterLine(line);
     if (parsed.form == LineForm::Remark) {
-      message(0, skippedLine(line));
+      x_.message(0, skippedLine(line));
       continue;
     }
     if (parsed.form == LineForm::Malformed) {
-      message(kLineFormat);
-      op.beep();
+      x_.message(kLineFormat);
+      x_.beep();
       malformedLine_ = i;
       malformedProblem_ = parsed.problem;
-      outcome = ParameterOutcome::Malformed;
+      outcome = DialogueOutcome::LineFormat;
       break;
     }
-    message(0, shownLine(line));
-    if (!link_.TransToZAR(settingFrame(parsed.numberText, parsed.value))) {
-      outcome = ParameterOutcome::LinkFailed;
-      break;
-    }
-    if (!link_.ReceiveFromZAR(Link::kReplyLimit, 1)) {
-      outcome = failed();
+    x_.message(0, shownLine(line));
+    if (!x_.require(settingFrame(parsed.numberText, parsed.value))) {
+      outcome = x_.failure();
       break;
     }
     ++settingsSent_;
+    x_.progress().advance();
   }
-  message(kSent);
-  link_.closeLink();
+  // However the loop ended.
+  x_.message(kSent);
+  x_.closeLink();
   return outcome;
 }
 
-ParameterOutcome ParameterTransfer::receive(const std::vector<ParameterEntry>& checked) {
-  Operator& op = log_.op();
+DialogueOutcome ParameterTransfer::receive(const std::vector<ParameterEntry>& checked) {
+  Operator& op = x_.op();
   received_.clear();
   editorCleared_ = false;
-  link_.ConnectRS232(comIndex_);
-  message(kReceiving);
-  if (!link_.TransToZAR(f::kAttention)) return ParameterOutcome::LinkFailed;
-  link_.ReceiveFromZAR(Link::kReplyLimit, 0);
-  auto failed = [this] { return link_.reply() == f::kNak ? ParameterOutcome::Refused : ParameterOutcome::LinkFailed; };
-  if (!link_.TransToZAR(f::kParamReceive)) return ParameterOutcome::LinkFailed;
-  if (!link_.ReceiveFromZAR(Link::kReplyLimit, 1)) return failed();
+  if (!x_.connect(comIndex_)) return x_.failure();
+  x_.message(kReceiving);
+  if (!x_.ask(f::kAttention)) return x_.failure();
+  if (!x_.require(f::kParamReceive)) return x_.failure();
 
   op.setEditorLines(Page::Parameter, {});
   editorCleared_ = true;
-  ParameterOutcome outcome = ParameterOutcome::Done;
-  auto note = [&outcome](ParameterOutcome failure) {
-    if (outcome == ParameterOutcome::Done) outcome = failure;
+  x_.progress().begin(ProgressUnit::Parameters, checked.size());
+  DialogueOutcome outcome = DialogueOutcome::Done;
+  auto lost = [&](const std::string& prefix, DialogueOutcome why) {
+    if (outcome == DialogueOutcome::Done) outcome = why;
+    x_.message(0, prefix + std::string(kNoValue));
   };
   for (const ParameterEntry& entry : checked) {
     const std::string prefix = receivedLinePrefix(entry);
     received_.push_back({entry, std::nullopt});
-    if (!link_.TransToZAR(requestFrame(entry))) {
-      note(ParameterOutcome::LinkFailed);
+    if (!x_.send(requestFrame(entry))) {
+      if (outcome == DialogueOutcome::Done) outcome = x_.failure();
       break;
     }
-    if (!link_.ReceiveFromZAR(Link::kReplyLimit, 1)) {
-      note(failed());
-      message(0, prefix + std::string(kNoValue));
+    if (!x_.receive()) {
+      lost(prefix, x_.failure());
       break;
     }
-    if (!link_.TransToZAR(f::kAck)) {
-      note(ParameterOutcome::LinkFailed);
+    if (!x_.send(f::kAck)) {
+      if (outcome == DialogueOutcome::Done) outcome = x_.failure();
       break;
     }
-    if (!link_.ReceiveFromZAR(Link::kReplyLimit, 1)) {
-      // The port is closed now: the next request's reply times out.
-      note(failed());
-      message(0, prefix + std::string(kNoValue));
+    if (!x_.receive()) {
+      // The port is closed now: the next request's reply times out, which
+      // marks that parameter too and ends the loop.
+      lost(prefix, x_.failure());
+      x_.progress().advance();
       continue;
     }
-    const std::string_view value = replyValueText(link_.reply());
+    const std::string_view value = replyValueText(x_.reply());
     if (!isParameterValue(value)) {
-      note(ParameterOutcome::BadValue);
-      message(0, prefix + std::string(kNoValue));
+      lost(prefix, DialogueOutcome::BadValue);
+      x_.progress().advance();
       continue;
     }
     op.appendEditorLine(Page::Parameter, prefix + std::string(value));
     received_.back().value = std::string(value);
+    x_.progress().advance();
   }
-  message(kReceived);
-  link_.closeLink();
+  x_.message(kReceived);
+  x_.closeLink();
   return outcome;
 }
 

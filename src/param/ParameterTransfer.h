@@ -12,36 +12,31 @@
 //   transfer.ParRcvBtnClick(checkedEntries);   // fills the parameter editor
 //   transfer.ParTrnBtnClick();                 // sends the parameter editor
 //
-// Each handler runs its whole dialogue synchronously under the link's
-// dialogue guard, talks to the person through the log's operator (the
+// Each handler runs its whole dialogue through the dialogue toolkit: under
+// the link's guard, talking to the person through the log's operator (the
 // confirmation, the beep, lines into the parameter page's message area and
-// editor) and leaves the port closed. Failures of the line are reported by
-// the link primitives; the handler only stops or goes on as its table says.
+// editor), counting parameters for the progress views, stopping at a cancel
+// request, and leaving the port closed. Failures of the line are reported by
+// the link; the handler only stops or goes on as its table says.
+//
+// Outcomes: Done when every line was sent or every checked parameter came;
+// EmptyEditor (message 141), Declined, LineFormat (the send stopped at a line
+// it cannot send, message 145), Refused (a NAK), LinkFailed, BadValue (a
+// value that is no number: not kept, marked "XXXXXX"), Cancelled, Busy.
+// A receive that lost one parameter goes on with the next as its table
+// says; its outcome is that of the first loss.
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "link/Link.h"
+#include "link/DialogueOutcome.h"
+#include "link/Exchange.h"
 #include "param/ParameterLine.h"
 #include "param/ParameterTables.h"
 #include "ui/MessageLog.h"
 
 namespace zar::param {
-
-// How a parameter dialogue ended.
-enum class ParameterOutcome {
-  Done,          // every line sent / every checked parameter received
-  EmptyEditor,   // nothing to send (message 141)
-  Declined,      // the person declined the confirmation
-  Malformed,     // the send stopped at a line it cannot send (message 145)
-  Refused,       // the controller answered with the NAK frame
-  LinkFailed,    // no reply in time, a write failed, or the port did not open
-  BadValue,      // a value came back that is no parameter value ("XXXXXX")
-  Busy,          // another dialogue holds the link
-};
-
-std::string_view outcomeName(ParameterOutcome outcome);
 
 // What one request of a receive gave.
 struct ReceivedParameter {
@@ -58,13 +53,13 @@ class ParameterTransfer {
 
   // `comIndex`: the port list index the dialogues open (0 = COM1).
   ParameterTransfer(Link& link, const MessageLog& log, int comIndex)
-      : link_(link), log_(log), comIndex_(comIndex) {}
+      : x_(link, log, Page::Parameter), comIndex_(comIndex) {}
 
   // `ParTrnBtn`: every line of the parameter editor to the controller.
-  ParameterOutcome ParTrnBtnClick();
+  DialogueOutcome ParTrnBtnClick();
   // `ParRcvBtn`: the value of each checked entry, in order, into the
   // emptied parameter editor as "<name>(<number>)=<value>".
-  ParameterOutcome ParRcvBtnClick(const std::vector<ParameterEntry>& checked);
+  DialogueOutcome ParRcvBtnClick(const std::vector<ParameterEntry>& checked);
 
   // ---- what the last dialogue did
   // Receive: one element per request made, in order.
@@ -78,12 +73,10 @@ class ParameterTransfer {
   LineProblem malformedProblem() const { return malformedProblem_; }
 
  private:
-  ParameterOutcome send();
-  ParameterOutcome receive(const std::vector<ParameterEntry>& checked);
-  void message(int id, std::string_view extra = {});
+  DialogueOutcome send();
+  DialogueOutcome receive(const std::vector<ParameterEntry>& checked);
 
-  Link& link_;
-  const MessageLog& log_;
+  Exchange x_;
   int comIndex_;
   std::vector<ReceivedParameter> received_;
   bool editorCleared_ = false;

@@ -241,6 +241,21 @@ TEST_F(ParamTransferCliTest, FailuresWriteNothingAndSayWhy) {
   }
 }
 
+TEST_F(ParamTransferCliTest, CtrlCCancelsAndWritesNothing) {
+  test::ControllerProcess ctrl({"--fault", "param.value:2:delay=5000"});
+  write("out.par", "old\r\n");
+  // SIGINT a second into the wait for the second value.
+  const std::string cmd = "cd '" + dir.string() + "' && timeout --preserve-status -s INT 1 '" ZARCTL_PATH
+                          "' param receive --params 1,2,3 -o out.par --port " + ctrl.device() +
+                          " --timeout 8000 --transit-mode 1 </dev/null >stdout.txt 2>stderr.txt";
+  const int status = std::system(cmd.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 130);
+  EXPECT_EQ(readFile(dir / "out.par"), "old\r\n");
+  EXPECT_TRUE(has(readFile(dir / "stderr.txt"),
+                  "zarctl param receive: cancelled; the port is closed, nothing was written (1 of 3 parameters "
+                  "had arrived)"));
+}
+
 TEST_F(ParamTransferCliTest, HelpListsTheExitCodes) {
   for (const std::string command : {"receive", "send", "diff"}) {
     const CliRun r = zarctl(command + " --help");
@@ -248,6 +263,7 @@ TEST_F(ParamTransferCliTest, HelpListsTheExitCodes) {
     EXPECT_TRUE(has(r.out, "Exit codes: 0 ")) << command;
     EXPECT_TRUE(has(r.out, "2 bad")) << command;
     EXPECT_TRUE(has(r.out, "3 the link failed")) << command;
+    EXPECT_TRUE(has(r.out, "130 cancelled")) << command;
   }
   EXPECT_TRUE(has(zarctl("diff --help").out, "1 some differ"));
 }

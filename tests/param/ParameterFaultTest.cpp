@@ -35,7 +35,7 @@ struct Case {
 };
 
 struct Result {
-  ParameterOutcome outcome = ParameterOutcome::Busy;
+  DialogueOutcome outcome = DialogueOutcome::Busy;
   bool portOpen = true;
   V log, editor;
   std::vector<std::int32_t> values;  // the controller's parameters 1 to 3 afterwards
@@ -65,12 +65,12 @@ bool silent(FaultKind kind) {
   return kind == FaultKind::NoReply || kind == FaultKind::Short || kind == FaultKind::Hangup;
 }
 
-ParameterOutcome expected(const Case& c) {
-  if (c.step == "attention") return silent(c.kind) ? ParameterOutcome::LinkFailed : ParameterOutcome::Done;
-  if (silent(c.kind)) return ParameterOutcome::LinkFailed;
-  if (c.kind == FaultKind::Nak) return ParameterOutcome::Refused;
+DialogueOutcome expected(const Case& c) {
+  if (c.step == "attention") return silent(c.kind) ? DialogueOutcome::LinkFailed : DialogueOutcome::Done;
+  if (silent(c.kind)) return DialogueOutcome::LinkFailed;
+  if (c.kind == FaultKind::Nak) return DialogueOutcome::Refused;
   // Garbage is a reply like any other, except where it stands for a value.
-  return c.step.starts_with("param.value") ? ParameterOutcome::BadValue : ParameterOutcome::Done;
+  return c.step.starts_with("param.value") ? DialogueOutcome::BadValue : DialogueOutcome::Done;
 }
 
 std::vector<Case> allCases() {
@@ -102,8 +102,8 @@ struct Expect {
 };
 
 Expect expect(const Case& c) {
-  const ParameterOutcome outcome = expected(c);
-  const bool done = outcome == ParameterOutcome::Done;
+  const DialogueOutcome outcome = expected(c);
+  const bool done = outcome == DialogueOutcome::Done;
   const int k = c.index();
   Expect e;
   if (k == 0) {  // the attention frame or the $R / $P frame
@@ -122,7 +122,7 @@ Expect expect(const Case& c) {
     // A failed request ends the loop; a lost value closes the port, so the
     // next request fails too (a value that is no number only costs itself).
     const bool request = c.step.starts_with("param.request");
-    const bool lost = request ? !done && n == k : n == k || (outcome != ParameterOutcome::BadValue && n == k + 1);
+    const bool lost = request ? !done && n == k : n == k || (outcome != DialogueOutcome::BadValue && n == k + 1);
     if (lost) e.marked.push_back(marked(n));
     else e.editor.push_back(kReceived[static_cast<size_t>(n - 1)]);
     if (lost && (request || n == k + 1)) break;
