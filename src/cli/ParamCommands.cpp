@@ -15,10 +15,7 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,6 +24,7 @@
 #include <string>
 
 #include "base/FileLocator.h"
+#include "base/SafeFile.h"
 #include "base/Settings.h"
 #include "cli/Commands.h"
 #include "cli/LinkSession.h"
@@ -65,11 +63,7 @@ int languageOf(const std::string& command, const std::string& option, const File
     if (option != "0" && option != "1") fail(command, "--language must be 0 or 1, not '" + option + "'", kExitUsage);
     return option == "0" ? param::kChinese : param::kEnglish;
   }
-  const std::string path = files.find(FileKind::Data, kCustomerIniName);
-  if (path.empty()) return CustomerSettings{}.language;
-  std::ifstream in(path, std::ios::binary);
-  const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return readCustomerIni(content).language;
+  return loadCustomerIni(files.workingDirectory()).language;
 }
 
 // Model and version as the page's buttons set them: start-up state (102,
@@ -224,13 +218,10 @@ void checkExtras(const TransferOptions& o) {
 }
 
 // The lines of a parameter file as the page's load button gives them.
-std::vector<std::string> readParameterFile(const std::string& command, const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) fail(command, "cannot read " + path, kExitFile);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) fail(command, "cannot read " + path, kExitFile);
-  std::vector<std::string> lines = param::parseParameterFile(in);
-  if (in.bad()) fail(command, "cannot read " + path, kExitFile);
+std::vector<std::string> readLines(const std::string& command, const std::string& path) {
+  std::vector<std::string> lines;
+  if (std::string why; !param::readParameterFile(path, lines, &why))
+    fail(command, "cannot read " + path + ": " + why, kExitFile);
   return lines;
 }
 
@@ -241,6 +232,9 @@ void runReceive(const TransferOptions& o) {
   const std::set<std::int32_t> wanted = o.all ? std::set<std::int32_t>{} : numbersOf(command, o.params);
   const param::ModelVersion selection = selectionOf(command, o.model, o.version);
   Session s("param " + command, o.link);
+  // Parameters received are not thrown away because their file cannot be written.
+  if (std::string why; !o.output.empty() && !checkReplaceable(o.output, &why))
+    fail(command, "cannot write " + o.output + ": " + why, kExitFile);
 
   param::ParameterTables tables(FileLocator{}, s.language);
   tables.LoadAddressTables();
@@ -287,7 +281,14 @@ void runReceive(const TransferOptions& o) {
     return;
   }
   param::ParameterFiles files(log);
-  if (!files.save(o.output)) fail(command, "cannot write " + o.output + ": " + files.lastError(), kExitFile);
+  if (!files.save(o.output)) {
+    const std::string kept = keepInTemporaryFile(param::formatParameterFile(op.editorLines(Page::Parameter)),
+                                                 "zarctl-param-", ".par");
+    fail(command,
+         "cannot write " + o.output + ": " + files.lastError() +
+             (kept.empty() ? "; the parameters received are lost" : "; the parameters received are kept in " + kept),
+         kExitFile);
+  }
 }
 
 void runSend(const TransferOptions& o) {
@@ -295,7 +296,7 @@ void runSend(const TransferOptions& o) {
   checkExtras(o);
   if (o.file.empty()) fail(command, "which file? (zarctl param send FILE)", kExitUsage);
   Session s("param " + command, o.link);
-  const std::vector<std::string> lines = readParameterFile(command, o.file);
+  const std::vector<std::string> lines = readLines(command, o.file);
 
   CommandOperator op(s.language, o.link.yes, false);
   op.setCurrentPage(Page::Parameter);
@@ -345,7 +346,7 @@ void runDiff(const TransferOptions& o) {
   checkExtras(o);
   if (o.file.empty()) fail(command, "which file? (zarctl param diff FILE)", kExitUsage);
   Session s("param " + command, o.link);
-  const std::vector<std::string> lines = readParameterFile(command, o.file);
+  const std::vector<std::string> lines = readLines(command, o.file);
 
   // Every setting of the file; remarks and blank lines are passed over.
   std::vector<FileSetting> settings;

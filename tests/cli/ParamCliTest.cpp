@@ -228,7 +228,14 @@ TEST_F(ParamTransferCliTest, FailuresWriteNothingAndSayWhy) {
   EXPECT_EQ(r.code, 6);
   EXPECT_TRUE(has(r.err, "rpm.par line 1: 'rpm' is not a parameter number"));
   fs::create_directory(dir / "folder.par");
-  EXPECT_EQ(zarctl("receive --params 1 -o folder.par" + p).code, 6);
+  r = zarctl("send folder.par -y" + p);
+  EXPECT_EQ(r.code, 6);
+  EXPECT_EQ(r.err, "zarctl param send: cannot read folder.par: Is a directory\n");
+  // An output that cannot be written is found out before anything goes on the line.
+  ctrl.stop();
+  r = zarctl("receive --params 1 -o folder.par" + p);
+  EXPECT_EQ(r.code, 6);
+  EXPECT_TRUE(has(r.err, "cannot write folder.par: ")) << r.err;
   EXPECT_TRUE(fs::is_directory(dir / "folder.par"));
 
   // Arguments.
