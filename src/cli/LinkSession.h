@@ -58,9 +58,10 @@ void addLinkOptions(CLI::App& command, LinkOptions& options);
 
 // The person at the terminal, with the editors kept here (read line by line
 // while a send runs) and every message line remembered for the summary.
-// With `messagesToStderr` message lines go to standard error (when standard
-// output carries a file). Message lines and questions make room for the
-// progress line, if any.
+// With `messagesToStderr` message lines go to standard error: a command
+// that gives data (a receive) passes it, with -o as without, so standard
+// output only ever carries the data. Message lines and questions make room
+// for the progress line, if any.
 class CommandOperator : public TerminalOperator {
  public:
   CommandOperator(int language, bool yes, bool messagesToStderr)

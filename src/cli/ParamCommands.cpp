@@ -259,7 +259,9 @@ void runReceive(const TransferOptions& o) {
            kExitUsage);
 
   const bool toStdout = o.output.empty();
-  CommandOperator op(s.language, o.link.yes, toStdout);
+  // Standard output is for the parameters alone; messages go to standard
+  // error with -o too, so they are in one place whatever the output.
+  CommandOperator op(s.language, o.link.yes, true);
   op.setCurrentPage(Page::Parameter);
   MessageLog log(s.catalog, op);
   SessionLink port(s, op, log);
@@ -409,8 +411,8 @@ void addTransferCommand(CLI::App& param, const std::string& name, const std::str
     cmd->add_option("--version", o->version, "Firmware version SD, K or M (default as the model's button sets it)")
         ->type_name("SD|K|M");
     cmd->add_option("-o,--output", o->output,
-                    "Save into this parameter file (default: the file's content on standard output, "
-                    "messages on standard error)")
+                    "Save into this parameter file (default: the file's content on standard output; "
+                    "messages go to standard error either way)")
         ->type_name("FILE");
   } else {
     cmd->add_option("FILE", o->file, "Parameter file (.par): lines name(number)=value")->type_name("FILE");

@@ -157,7 +157,8 @@ TEST_F(ParamTransferCliTest, ReceiveCompareSendCompare) {
   CliRun r = zarctl("receive --params 12,1 -o back.par" + p);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(readFile(dir / "back.par"), "RS-232 baud rate code 1-5(1)=4\r\nZ rapid traverse rate mm/min(12)=3000\r\n");
-  EXPECT_TRUE(has(r.out, "Parameter receiving ended."));
+  EXPECT_EQ(r.out, "");  // the messages go to stderr with -o too
+  EXPECT_TRUE(has(r.err, "Parameter receiving ended."));
 
   // Without -o the file comes out on stdout, the messages on stderr.
   r = zarctl("receive --params 12" + p);
@@ -201,8 +202,9 @@ TEST_F(ParamTransferCliTest, FailuresWriteNothingAndSayWhy) {
   CliRun r = zarctl("receive --params 1,2,3 -o out.par" + p);
   EXPECT_EQ(r.code, 3);
   EXPECT_EQ(readFile(dir / "out.par"), "old\r\n");
-  EXPECT_TRUE(has(r.out, "RS-232 data bits(2)=XXXXXX\n"));
-  EXPECT_TRUE(has(r.out, "RS-232 stop bits(3)=XXXXXX\n"));
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(has(r.err, "RS-232 data bits(2)=XXXXXX\n"));
+  EXPECT_TRUE(has(r.err, "RS-232 stop bits(3)=XXXXXX\n"));
   EXPECT_TRUE(has(r.err, "1 of 3 parameters had arrived; nothing was written"));
   EXPECT_TRUE(has(r.err, "zarctl param receive: No reply from the controller in time."));
 
