@@ -4,9 +4,9 @@
 // is Big5, whose two-byte characters are fine; the others are plain ASCII).
 //
 // A dialogue still stores such a reply as it came (only the NAK frame is a
-// refusal), but the person must know before a machine runs it. Every
-// dialogue that stores text (program lines, parameter values, PLC records)
-// checks it here and warns once, at its end, naming the places:
+// refusal), but the person must know before a machine runs it. A dialogue
+// that stores free text from the controller (program lines) checks it here
+// and warns once, at its end, naming the places:
 //
 //   GarbledReplies garbled(kGarbledProgramLines);
 //   garbled.start(catalog.language());             // when the dialogue starts
@@ -43,9 +43,8 @@ struct GarbledWording {
 };
 
 inline constexpr GarbledWording kGarbledProgramLines{"line", "lines", "check the program before running it"};
-inline constexpr GarbledWording kGarbledParameters{"parameter", "parameters",
-                                                   "check the values before they go to a controller"};
-inline constexpr GarbledWording kGarbledPlcRecords{"record", "records", "check the PLC program before running it"};
+// (Parameter values and PLC records need none: a value that is no number and
+// a record whose checksum fails are refused outright.)
 
 // The garbled places of one dialogue run.
 class GarbledReplies {

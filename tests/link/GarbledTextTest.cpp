@@ -68,7 +68,7 @@ TEST(GarbledReplies, TheWarningNamesThePlacesAndCountsBeyondTheList) {
   EXPECT_FALSE(garbled.any());
   EXPECT_FALSE(garbled.check(1, "\xA4\xA4"));
 
-  GarbledReplies records(kGarbledPlcRecords);
+  GarbledReplies records({"record", "records", "check the PLC program before running it"});
   records.start(kEnglish);
   records.check(3, "\x02");
   EXPECT_TRUE(records.warning().starts_with("Warning: record 3 arrived garbled")) << records.warning();
