@@ -239,11 +239,15 @@ void VirtualController::readInput(Clock::time_point now) {
 }
 
 void VirtualController::readClientEvents(Clock::time_point now) {
+  // What a leaving client wrote is in the terminal before its close: take it
+  // first. The events are read after it: a client that opened the device
+  // and wrote at once may have bytes among those just read, and its open,
+  // which came before them, must then be seen with the close before it, or
+  // the close would drop the replies meant for it.
+  readInput(now);
   alignas(inotify_event) char buf[4096];
   const ssize_t n = ::read(watch_, buf, sizeof buf);
   if (n <= 0) return;
-  // What a leaving client wrote is in the terminal before its close: take it first.
-  readInput(now);
   std::lock_guard lock(mutex_);
   const auto at = std::max(now, inLineFree_);
   for (ssize_t off = 0; off < n;) {
