@@ -60,7 +60,10 @@ long openDescriptors() {
 class QuietOperator : public zar::Operator {
  public:
   zar::Page currentPage() const override { return zar::Page::Program; }
-  void appendMessage(zar::Page, std::string_view line) override { last = line; }
+  void appendMessage(zar::Page, std::string_view line) override {
+    recent.emplace_back(line);
+    if (recent.size() > 12) recent.erase(recent.begin());
+  }
   int showCatalogDialog(std::string_view, zar::DialogType, const std::vector<zar::ButtonKind>&, int) override {
     return zar::mrOk;
   }
@@ -71,8 +74,17 @@ class QuietOperator : public zar::Operator {
   void appendEditorLine(zar::Page, std::string_view line) override { editor.emplace_back(line); }
 
   std::vector<std::string> editor;
-  std::string last;
+  std::vector<std::string> recent;  // the last message lines, for a failure's report
 };
+
+// The first few failures are shown with what led to them.
+void reportFailure(long exchange, std::string_view how, const std::vector<std::string>& recent) {
+  static int shown = 0;
+  if (++shown > 5) return;
+  std::fprintf(stderr, "exchange %ld failed (%.*s); its last messages:\n", exchange, static_cast<int>(how.size()),
+               how.data());
+  for (const std::string& line : recent) std::fprintf(stderr, "  %s\n", line.c_str());
+}
 
 struct Soak {
   long exchanges = 10000;
@@ -115,7 +127,7 @@ zar::LinkSettings fastLink() {
 
 int runCore(const std::string& device, long exchanges, int slot) {
   zar::MessageCatalog catalog;
-  catalog.loadText("M1 -\n");
+  if (!catalog.load(".", 1)) catalog.loadText("M1 -\n");  // Message.E of the working directory
   QuietOperator op;
   const zar::MessageLog log(catalog, op);
   zar::TComm comm;
@@ -129,7 +141,10 @@ int runCore(const std::string& device, long exchanges, int slot) {
   soak.exchanges = exchanges;
   soak.exchange = [&](long i) {
     const auto outcome = i % 2 == 0 ? transfer.RcvBtnClick(page) : transfer.TransBtnClick(page);
-    return outcome == zar::DialogueOutcome::Done && !op.editor.empty();
+    const bool ok = outcome == zar::DialogueOutcome::Done && !op.editor.empty();
+    if (!ok) reportFailure(i, zar::outcomeName(outcome), op.recent);
+    op.recent.clear();
+    return ok;
   };
   return soak.run("core");
 }
@@ -168,6 +183,12 @@ int runWindow(int argc, char** argv, const std::string& device, long exchanges, 
       const QTextBlock last = form.MsgMemo->document()->lastBlock();
       const bool ok = last.previous().text() == (i % 2 == 0 ? received : sent) &&
                       !form.ProgramMemo->toPlainText().isEmpty();
+      if (!ok) {
+        std::vector<std::string> recent;
+        for (QTextBlock b = last; b.isValid() && recent.size() < 12; b = b.previous())
+          recent.insert(recent.begin(), b.text().toStdString());
+        reportFailure(i, i % 2 == 0 ? "receive" : "send", recent);
+      }
       if (clearEvery > 0 && (i + 1) % clearEvery == 0) form.ClrMsgBtn->click();
       return ok;
     };
