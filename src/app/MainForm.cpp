@@ -46,8 +46,11 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   // 1. The window and its pages.
   setObjectName(QStringLiteral("MainForm"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(kClientWidth, kClientHeight);
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  // The designed size is where the window starts and the least it shrinks
+  // to; larger, the editors take the room.
+  setMinimumSize(kClientWidth, kClientHeight);
+  resize(kClientWidth, kClientHeight);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(4, 4, 4, 4);
   PageControl = named(new QTabWidget(this), "PageControl");

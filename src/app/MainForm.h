@@ -73,6 +73,7 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   TPlcSheetForm* plcSheet_;
 
  public:
+  // The window's designed client size: its initial and minimum size.
   static constexpr int kClientWidth = 788;
   static constexpr int kClientHeight = 562;
 

@@ -152,8 +152,48 @@ TEST_F(MainFormTest, EveryControlExistsByName) {
   EXPECT_TRUE(f.ParameterSheet->isAncestorOf(f.ParaCheckListBox));
   EXPECT_TRUE(f.PLMSheet->isAncestorOf(f.TransDelayValue));
   EXPECT_EQ(f.PageControl->count(), 3);
+}
+
+TEST_F(MainFormTest, StartsAtItsDesignedSizeAndGrowsWithTheEditorsTakingTheRoom) {
+  TMainForm& f = make();
+  f.show();
+  QApplication::processEvents();
   EXPECT_EQ(f.size(), QSize(788, 562));
-  EXPECT_EQ(f.minimumSize(), f.maximumSize());
+  EXPECT_EQ(f.minimumSize(), QSize(788, 562));
+  EXPECT_GT(f.maximumSize().width(), 1400);
+  EXPECT_TRUE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  struct Sizes {
+    QSize program, plc, parameter, messages;
+  };
+  auto measure = [&] {
+    Sizes s;
+    for (int page : {0, 1, 2}) {
+      f.PageControl->setCurrentIndex(page);
+      QApplication::processEvents();
+    }
+    s.program = f.ProgramMemo->size();
+    s.plc = f.PLMMemo->size();
+    s.parameter = f.ParameterMemo->size();
+    s.messages = f.MsgMemo->size();
+    f.PageControl->setCurrentIndex(0);
+    return s;
+  };
+  const Sizes small = measure();
+  f.resize(1400, 900);
+  QApplication::processEvents();
+  const Sizes large = measure();
+  for (auto [before, after] : {std::pair{small.program, large.program}, std::pair{small.plc, large.plc},
+                               std::pair{small.parameter, large.parameter}}) {
+    EXPECT_GE(after.width(), before.width() + 500);
+    EXPECT_GE(after.height(), before.height() + 300);
+  }
+  EXPECT_EQ(large.messages.height(), small.messages.height());
+
+  // It never shrinks below the designed size.
+  f.resize(500, 300);
+  QApplication::processEvents();
+  EXPECT_EQ(f.size(), QSize(788, 562));
 }
 
 TEST_F(MainFormTest, StartsWithTheDefaultsWithoutSettingsFiles) {
