@@ -29,7 +29,9 @@
 #include "app/PlcSheetForm.h"
 #include "app/ProgramSheetForm.h"
 #include "app/QtControls.h"
+#include "app/QtDialogueLock.h"
 #include "app/QtEditorColumn.h"
+#include "app/QtUnsavedWork.h"
 #include "ui/MessageForm.h"
 #include "ui/QtText.h"
 
@@ -82,7 +84,6 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   if (workingDirectory_.size() > 1 && workingDirectory_.back() == '/') workingDirectory_.pop_back();
   loadInitIni(settings_, workingDirectory_);
   ports_ = std::make_unique<PortDirectory>(workingDirectory_);
-  for (const auto& o : options.portOverrides) ports_->overrideDevice(o.comNumber, o.devicePath, o.label);
   describePort_ = [this](int comNumber) { return ports_->describe(comNumber); };
 
   // 4. Gutters.
@@ -100,6 +101,10 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   settings_.baudSelector = customer.baudSelector;
   settings_.splashTime = customer.splashTime;
   if (options.languageOverride == 0 || options.languageOverride == 1) settings_.language = options.languageOverride;
+  for (const auto& o : options.portOverrides) {
+    ports_->overrideDevice(o.comNumber, o.devicePath,
+                           o.virtualController ? shellTexts(settings_.language).virtualController : o.label);
+  }
   // The link primitives over the port, with these settings; the port's line
   // events reach this thread through the event loop.
   link_ = std::make_unique<Link>(CommPort, LinkSettings::from(settings_), log_, ports_.get());
@@ -388,11 +393,23 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::CloseBtnClick() {
-  closeCommPort();
+  // Closing runs the window's close handling: questions first, then the
+  // port and the settings.
   close();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // The dialogue's handler is still running below this event: the window
+  // closes when it has ended.
+  if (dialogueRunning_) {
+    event->ignore();
+    askToStopDialogue();
+    return;
+  }
+  if (!confirmDiscard(*this, programSheet_->editorBaseline(), programSheet_->pageName())) {
+    event->ignore();
+    return;
+  }
   FormClose();
   event->accept();
 }
@@ -442,22 +459,44 @@ std::vector<QPushButton*> TMainForm::transferButtons() const {
   return buttons;
 }
 
-bool TMainForm::runDialogue(const std::function<void()>& dialogue) {
-  if (link_->busy()) return false;
-  link_->setSettings(LinkSettings::from(settings_));
-  // Disabled for the dialogue, then back as they were, whatever happens in it.
-  struct Restore {
-    std::vector<std::pair<QPointer<QPushButton>, bool>> buttons;
-    ~Restore() {
-      for (auto& [button, enabled] : buttons)
-        if (button) button->setEnabled(enabled);
-    }
-  } restore;
-  for (QPushButton* button : transferButtons()) {
-    restore.buttons.emplace_back(button, button->isEnabled());
-    button->setEnabled(false);
+std::vector<QWidget*> TMainForm::dialogueLocks() const {
+  std::vector<QWidget*> locks;
+  for (QPushButton* button : transferButtons()) locks.push_back(button);
+  // The page the dialogue runs on; the others are out of reach meanwhile.
+  if (page_ == Page::Program) {
+    for (QWidget* w : programSheet_->dialogueLocks()) locks.push_back(w);
   }
-  dialogue();
+  return locks;
+}
+
+bool TMainForm::runDialogue(const std::function<void()>& dialogue) {
+  if (dialogueRunning_ || link_->busy()) return false;
+  link_->setSettings(LinkSettings::from(settings_));
+  {
+    const DialogueLock lock(dialogueLocks(), PageControl);
+    dialogueRunning_ = true;
+    struct Ended {
+      bool& running;
+      ~Ended() { running = false; }
+    } ended{dialogueRunning_};
+    dialogue();
+  }
+  // Exit was asked for while the dialogue ran.
+  if (exitAfterDialogue_) {
+    exitAfterDialogue_ = false;
+    close();
+  }
+  return true;
+}
+
+bool TMainForm::askToStopDialogue() {
+  // One question at a time: the dialogue waits behind it.
+  if (stopQuestionShown_ || exitAfterDialogue_) return false;
+  stopQuestionShown_ = true;
+  const bool stop = askYesNo(*this, QString::fromUtf8(shellTexts(settings_.language).stopDialogue));
+  stopQuestionShown_ = false;
+  if (!stop) return false;
+  exitAfterDialogue_ = true;
   return true;
 }
 

@@ -55,7 +55,8 @@ struct MainFormOptions {
   struct PortOverride {
     int comNumber;
     std::string devicePath;
-    std::string label;
+    std::string label;               // UTF-8
+    bool virtualController = false;  // labelled "virtual controller" in the window's language instead
   };
   std::vector<PortOverride> portOverrides;
 };
@@ -106,6 +107,7 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   // running `dialogue`, while another one runs. The dialogue itself takes
   // the link's DialogueGuard.
   bool runDialogue(const std::function<void()>& dialogue) override;
+  bool dialogueRunning() const override { return dialogueRunning_; }
   // The file choosers' shared state (chosen path, remembered names).
   FileChoice& fileChoice() override { return fileChoice_; }
   QWidget* dialogParent() override { return this; }
@@ -156,6 +158,9 @@ class TMainForm : public QWidget, public Operator, public PageContext {
 
   // The buttons that start a controller dialogue, on every page.
   std::vector<QPushButton*> transferButtons() const;
+  // What a dialogue started on the current page locks: every transfer
+  // button and the page's own list.
+  std::vector<QWidget*> dialogueLocks() const;
 
   // The program page's fields as the program dialogues and files take them.
   nc::ProgramPage programPage() const;
@@ -326,6 +331,9 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   void fillPortBox();
   void closeCommPort();
   void FormClose();
+  // Exit while a dialogue runs: asks whether to stop it; on yes the window
+  // closes once the dialogue has ended. True when the person said yes.
+  bool askToStopDialogue();
   QPlainTextEdit* messageArea(Page page) const;
   QPlainTextEdit* editor(Page page) const;
 
@@ -343,6 +351,9 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   std::unique_ptr<Link> link_;
   PortDescriber describePort_;
   std::function<void()> firstPaint_;
+  bool dialogueRunning_ = false;
+  bool stopQuestionShown_ = false;
+  bool exitAfterDialogue_ = false;
 };
 
 }  // namespace zar

@@ -168,6 +168,12 @@ TProgramSheetForm::TProgramSheetForm(PageContext& app, QWidget* parent) : QWidge
   right->addLayout(bottom);
   page->addWidget(rightBox);
 
+  // The message area's button is reached with Tab from the page's other
+  // controls (Tab in the editor types a tab).
+  setTabOrder(CloseBtn, ClrMsgBtn);
+  setTabOrder(ClrMsgBtn, MsgMemo);
+  baseline_ = EditorBaseline(ProgramMemo);
+
   connect(ClrMsgBtn, &QPushButton::clicked, this, &TProgramSheetForm::ClrMsgBtnClick);
   connect(TransBtn, &QPushButton::clicked, this, &TProgramSheetForm::TransBtnClick);
   connect(RcvBtn, &QPushButton::clicked, this, &TProgramSheetForm::RcvBtnClick);
@@ -195,6 +201,13 @@ void TProgramSheetForm::setCaptions() {
 std::vector<QPushButton*> TProgramSheetForm::transferButtons() const {
   return {TransBtn, RcvBtn, DelProgBtn, MultipleBtn, AutoDetectBtn};
 }
+
+std::vector<QWidget*> TProgramSheetForm::dialogueLocks() const {
+  return {ProgramMemo, ReadFileBtn, WriteFileBtn, SimulatorBtn, ProgNoEdit, ProgNameEdit,
+          TypeSel,     COM_Select,  VersionBtn,   SpeedButton1};
+}
+
+QString TProgramSheetForm::pageName() const { return catalogText(app_.catalog(), 11); }
 
 nc::ProgramPage TProgramSheetForm::programPage() const {
   nc::ProgramPage page;
@@ -234,22 +247,29 @@ void TProgramSheetForm::ClrMsgBtnClick() { MsgMemo->clear(); }
 
 void TProgramSheetForm::TransBtnClick() {
   app_.runDialogue([this] {
+    // The editor is locked while the dialogue runs: what is sent is this.
+    const QString program = ProgramMemo->toPlainText();
     const nc::ProgramPage before = programPage();
     nc::ProgramPage page = before;
     nc::ProgramTransfer transfer(app_.link(), app_.messageLog());
-    transfer.TransBtnClick(page);
+    const nc::TransferOutcome outcome = transfer.TransBtnClick(page);
     takeProgramNames(before, page);
+    if (outcome == nc::TransferOutcome::Done) baseline_.markClean(program);
   });
 }
 
 void TProgramSheetForm::RcvBtnClick() {
   app_.runDialogue([this] {
+    if (!confirmDiscard(app_, baseline_, pageName())) return;
     const nc::ProgramPage before = programPage();
     nc::ProgramPage page = before;
     nc::ProgramTransfer transfer(app_.link(), app_.messageLog());
     const nc::TransferOutcome outcome = transfer.RcvBtnClick(page);
     takeProgramNames(before, page);
-    if (outcome == nc::TransferOutcome::Done) scrollToTop(ProgramMemo);
+    if (outcome == nc::TransferOutcome::Done) {
+      baseline_.markClean();
+      scrollToTop(ProgramMemo);
+    }
   });
 }
 
@@ -264,15 +284,21 @@ void TProgramSheetForm::DelProgBtnClick() {
 }
 
 void TProgramSheetForm::ReadFileBtnClick() {
+  if (app_.dialogueRunning() || !confirmDiscard(app_, baseline_, pageName())) return;
   if (!chooseOpenFile(app_.dialogParent(), Page::Program, app_.fileChoice(), app_.catalog())) return;
   const std::string path = app_.fileChoice().CurrentFileName;
   // Hidden while it is filled; shown again on every way out.
   ProgramMemo->hide();
-  FileNameLabel->setText(fileNameLabelText(path));
   const nc::ProgramPage before = programPage();
   nc::ProgramPage page = before;
   nc::ProgramFiles files(app_.messageLog());
   const nc::LoadStatus status = files.load(path, page);
+  // A file that could not be read changes nothing, the label included: a
+  // later save must not go to a file the editor never held.
+  if (status != nc::LoadStatus::CannotOpen) {
+    FileNameLabel->setText(fileNameLabelText(path));
+    baseline_.markClean();
+  }
   if (page.slot != before.slot) ProgNoEdit->setValue(page.slot);
   if (status == nc::LoadStatus::Loaded) ProgNameEdit->setText(app_.toQt(page.progName));
   ProgramMemo->show();
@@ -283,11 +309,13 @@ void TProgramSheetForm::ReadFileBtnClick() {
 }
 
 void TProgramSheetForm::WriteFileBtnClick() {
+  if (app_.dialogueRunning()) return;
   if (!chooseSaveFile(app_.dialogParent(), Page::Program, app_.fileChoice(), app_.catalog())) return;
   const std::string path = app_.fileChoice().CurrentFileName;
+  if (!confirmReplace(app_, path)) return;
   FileNameLabel->setText(fileNameLabelText(path));
   nc::ProgramFiles files(app_.messageLog());
-  files.save(path, programPage());
+  if (files.save(path, programPage())) baseline_.markClean();
 }
 
 void TProgramSheetForm::SimulatorBtnClick() {

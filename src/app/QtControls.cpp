@@ -93,9 +93,29 @@ void setCatalogCaptions(const MessageCatalog& catalog, std::initializer_list<std
 }
 
 const ShellTexts& shellTexts(int language) {
-  static const ShellTexts english{"Version", "Manual", "Open the operating manual (PDF)",
-                                  "PLC transit delay (ms)", "no device behind this port"};
-  static const ShellTexts chinese{"版本資訊", "操作手冊", "開啟操作手冊 (PDF)", "PLC傳送延遲 (ms)", "此通訊埠無對應裝置"};
+  static const ShellTexts english{
+      "Version",
+      "Manual",
+      "Open the operating manual (PDF)",
+      "PLC transit delay (ms)",
+      "no device behind this port",
+      "virtual controller",
+      "%1: the text in the editor has changed since it was last opened, received, saved or sent.\n\n"
+      "Discard the changes?",
+      "%1\nalready exists.\n\nReplace it?",
+      "A transfer with the controller is running.\n\nStop it and exit?",
+  };
+  static const ShellTexts chinese{
+      "版本資訊",
+      "操作手冊",
+      "開啟操作手冊 (PDF)",
+      "PLC傳送延遲 (ms)",
+      "此通訊埠無對應裝置",
+      "虛擬控制器",
+      "%1：編輯區的內容自上次開啟、接收、存檔或傳送後已變更。\n\n要放棄這些變更嗎？",
+      "%1\n已經存在。\n\n要取代這個檔案嗎？",
+      "正在與控制器傳輸資料。\n\n要停止傳輸並結束程式嗎？",
+  };
   return language == 0 ? chinese : english;
 }
 

@@ -121,7 +121,7 @@ std::unique_ptr<zar::controller::VirtualController> startVirtualController(const
     std::fprintf(stderr, "zarlink: the virtual controller could not start: %s\n", error.c_str());
     return nullptr;
   }
-  form.portOverrides.push_back({options.virtualCom, controller->devicePath(), "virtual controller"});
+  form.portOverrides.push_back({options.virtualCom, controller->devicePath(), {}, true});
   return controller;
 }
 

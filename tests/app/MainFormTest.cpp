@@ -26,6 +26,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 
 #include "app/AboutForm.h"
 #include "ui/Encoding.h"
@@ -592,6 +593,32 @@ TEST_F(MainFormTest, StartUpPortOverridesStandBehindTheirComNumber) {
       MainFormOptions{dir_.string(), 1, {{2, "/dev/pts/99", "virtual controller"}}});
   EXPECT_EQ(form_->COM_Select->currentIndex(), 1);
   EXPECT_EQ(form_->ComDeviceLabel->text(), QStringLiteral("virtual controller (/dev/pts/99)"));
+
+  // The embedded controller is named in the window's language.
+  for (int language : {0, 1}) {
+    form_ = std::make_unique<TMainForm>(MainFormOptions{dir_.string(), language, {{2, "/dev/pts/98", {}, true}}});
+    const QString expected = language == 0 ? QStringLiteral("虛擬控制器 (/dev/pts/98)")
+                                           : QStringLiteral("virtual controller (/dev/pts/98)");
+    EXPECT_EQ(form_->ComDeviceLabel->text(), expected);
+  }
+}
+
+TEST_F(MainFormTest, TabReachesEveryButtonOfTheProgramPage) {
+  TMainForm& f = make(1);
+  f.show();
+  QApplication::setActiveWindow(&f);
+  f.ProgNoEdit->setFocus();
+  std::set<QWidget*> reached;
+  for (int i = 0; i < 40; ++i) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    reached.insert(focus);
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    QApplication::sendEvent(focus, &tab);
+  }
+  for (QWidget* w : std::initializer_list<QWidget*>{f.ClrMsgBtn, f.MsgMemo, f.TransBtn, f.RcvBtn, f.DelProgBtn,
+                                                     f.ReadFileBtn, f.WriteFileBtn, f.SimulatorBtn, f.CloseBtn})
+    EXPECT_TRUE(reached.count(w)) << w->objectName().toStdString();
 }
 
 TEST_F(MainFormTest, SimulatorButtonWithAnEmptyEditorOnlyReports) {
