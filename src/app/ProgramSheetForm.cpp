@@ -31,16 +31,26 @@ namespace {
 
 constexpr int kRightColumnWidth = 236;
 
-// Program names: at most 8 characters, letters typed in upper case.
-class UpperCaseValidator : public QValidator {
+// Program names: letters typed in upper case, at most 8 bytes in the
+// catalog's encoding (4 double-byte characters in Big5), as the name frame
+// and the program file carry them. An edit or a paste that would go past
+// that is refused whole, so no character is ever cut in half; so is a
+// character the encoding cannot carry.
+class ProgramNameValidator : public QValidator {
  public:
-  using QValidator::QValidator;
+  ProgramNameValidator(PageContext& app, QObject* parent) : QValidator(parent), app_(app) {}
   State validate(QString& input, int&) const override {
     for (QChar& c : input) {
       if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = c.toUpper();
     }
+    const std::string bytes = app_.fromQt(input);
+    if (bytes.size() > nc::kMaxNameLength) return Invalid;
+    if (app_.toQt(bytes) != input) return Invalid;
     return Acceptable;
   }
+
+ private:
+  PageContext& app_;
 };
 
 }  // namespace
@@ -83,8 +93,8 @@ TProgramSheetForm::TProgramSheetForm(PageContext& app, QWidget* parent) : QWidge
   ProgNoEdit->setValue(1);
   Label4 = makeCaption(slotFrame, "Label4", false);
   ProgNameEdit = named(new QLineEdit(slotFrame), "ProgNameEdit");
-  ProgNameEdit->setMaxLength(8);
-  ProgNameEdit->setValidator(new UpperCaseValidator(ProgNameEdit));
+  // No character limit: it would cut a paste short instead of refusing it.
+  ProgNameEdit->setValidator(new ProgramNameValidator(app_, ProgNameEdit));
   ProgNameEdit->setFont(editorFont());
   TmpProgNameEdit = named(new QLineEdit(this), "TmpProgNameEdit");
   TmpProgNameEdit->hide();

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -421,7 +422,13 @@ TEST_F(MainFormTest, TypedTextRules) {
   type(f.ParameterMemo, Qt::Key_A, QStringLiteral("a"));
   EXPECT_EQ(f.ParameterMemo->toPlainText(), QStringLiteral("a"));
 
+  // Program names: upper case, at most 8 bytes; a longer paste is refused
+  // whole rather than cut.
   f.ProgNameEdit->insert(QStringLiteral("abc_defgh1"));
+  EXPECT_EQ(f.ProgNameEdit->text(), QString());
+  f.ProgNameEdit->insert(QStringLiteral("abc_defg"));
+  EXPECT_EQ(f.ProgNameEdit->text(), QStringLiteral("ABC_DEFG"));
+  type(f.ProgNameEdit, Qt::Key_H, QStringLiteral("h"));
   EXPECT_EQ(f.ProgNameEdit->text(), QStringLiteral("ABC_DEFG"));
 
   // Typing into the port box changes nothing; the arrow keys still do.
@@ -601,6 +608,40 @@ TEST_F(MainFormTest, StartUpPortOverridesStandBehindTheirComNumber) {
                                            : QStringLiteral("virtual controller (/dev/pts/98)");
     EXPECT_EQ(form_->ComDeviceLabel->text(), expected);
   }
+}
+
+TEST_F(MainFormTest, ProgramNamesCountBytesOfTheCatalogsEncoding) {
+  // Chinese: Big5, two bytes a character.
+  TMainForm& zh = make(0);
+  QLineEdit* name = zh.ProgNameEdit;
+  for (const QString& c : {QStringLiteral("零"), QStringLiteral("件"), QStringLiteral("一"), QStringLiteral("號"),
+                           QStringLiteral("五")})
+    type(name, Qt::Key_unknown, c);
+  EXPECT_EQ(name->text(), QStringLiteral("零件一號"));
+  EXPECT_EQ(zh.fromQt(name->text()).size(), 8u);
+  type(name, Qt::Key_A, QStringLiteral("a"));
+  EXPECT_EQ(name->text(), QStringLiteral("零件一號"));
+
+  // Pasted: refused whole when it does not fit, never cut in a character.
+  name->clear();
+  name->insert(QStringLiteral("A零件一號"));  // 9 bytes
+  EXPECT_EQ(name->text(), QString());
+  name->insert(QStringLiteral("ab零件一"));   // 8 bytes
+  EXPECT_EQ(name->text(), QStringLiteral("AB零件一"));
+  name->clear();
+  QApplication::clipboard()->setText(QStringLiteral("零件一號五"));
+  name->paste();
+  EXPECT_EQ(name->text(), QString());
+  // A character Big5 cannot carry would travel as '?'.
+  name->insert(QStringLiteral("A\u00e9"));
+  EXPECT_EQ(name->text(), QString());
+
+  // English: one byte a character; CJK is not in its code page.
+  TMainForm& en = make(1);
+  en.ProgNameEdit->insert(QStringLiteral("零件"));
+  EXPECT_EQ(en.ProgNameEdit->text(), QString());
+  en.ProgNameEdit->insert(QStringLiteral("PART-\u00c9"));
+  EXPECT_EQ(en.ProgNameEdit->text(), QStringLiteral("PART-\u00c9"));
 }
 
 TEST_F(MainFormTest, TabReachesEveryButtonOfTheProgramPage) {

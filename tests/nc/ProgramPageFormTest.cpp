@@ -443,5 +443,35 @@ TEST_F(ProgramPageTest, AFileThatCannotBeOpenedChangesNothingButSaysSo) {
   EXPECT_EQ(messages(), text(111));
 }
 
+TEST_F(ProgramPageTest, AFullLengthChineseNameIsSavedAndLoadedBack) {
+  fs::copy_file(fs::path(ZAR_DATA_DIR) / "Message.C", dir / "Message.C");
+  form = std::make_unique<TMainForm>(MainFormOptions{dir.string(), 0, {}});
+  TMainForm& f = *form;
+  f.setDialogAnswerer([](std::string_view, DialogType, const std::vector<ButtonKind>&, int) { return mrYes; });
+  f.fileChoice().Directory = dir.string();
+  f.ProgNoEdit->setValue(9);
+  f.ProgNameEdit->insert(QStringLiteral("零件一號"));
+  f.ProgNameEdit->insert(QStringLiteral("五"));  // a ninth and tenth byte: refused
+  ASSERT_EQ(f.ProgNameEdit->text(), QStringLiteral("零件一號"));
+  f.ProgramMemo->setPlainText(QStringLiteral("G00 X0\nM30"));
+
+  chooseFile(QStringLiteral("chinese"));
+  f.WriteFileBtn->click();
+  std::ifstream in(dir / "chinese.nc", std::ios::binary);
+  const std::string content(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(content, "9\r\n" + f.fromQt(QStringLiteral("零件一號")) + "\r\nN1 G00 X0\r\nN2 M30\r\n");
+
+  f.ProgNameEdit->clear();
+  f.ProgNoEdit->setValue(1);
+  f.ProgramMemo->clear();
+  f.MsgMemo->clear();
+  chooseFile(QStringLiteral("chinese"));
+  f.ReadFileBtn->click();
+  EXPECT_EQ(f.ProgNameEdit->text(), QStringLiteral("零件一號"));
+  EXPECT_EQ(f.ProgNoEdit->value(), 9);
+  EXPECT_EQ(f.ProgramMemo->toPlainText(), QStringLiteral("G00 X0\nM30"));
+  EXPECT_FALSE(f.MsgMemo->toPlainText().contains(f.toQt(f.GetMessageText(113))));
+}
+
 }  // namespace
 }  // namespace zar
