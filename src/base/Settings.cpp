@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -143,7 +144,7 @@ void readInitIni(Settings& s, std::string_view content) {
         if (valueAfterEquals(line, v)) s.defaultPort = v;
         break;
       case 5:
-        if (valueAfterEquals(line, v)) s.plcTransitDelay = nonNegative(v);
+        if (valueAfterEquals(line, v)) s.plcTransitDelay = std::min(nonNegative(v), kMaxPlcTransitDelay);
         break;
       case 6: {
         const int count = fourValues(line, four);

@@ -25,7 +25,7 @@ struct Settings {
   int transitMode = 0;            // 1: frame written at once, otherwise byte by byte
   // Window (Init.Ini lines 5-7).
   int defaultPort = 1;            // list index in COM_Select (0 = COM1), -1 none
-  int plcTransitDelay = 50;       // ms, pause of the PLC transfer
+  int plcTransitDelay = 50;       // ms, pause of the PLC transfer, 0..kMaxPlcTransitDelay
   int ncGutterLines = 3000;       // 2000..6000
   int plcGutterLines = 1024;      // 512..1024
   int reconnectDelay = 200;       // ms, pause before re-opening the port
@@ -46,6 +46,10 @@ inline constexpr const char* kCustomerIniName = "Customer.ini";
 inline constexpr int kSettingsPieceLength = 79;
 // Upper bound of the splash time; a larger value would look like a hang.
 inline constexpr int kMaxSplashTime = 10000;
+// Upper bound of the PLC transit delay: the most the window's delay box can
+// show or set. A larger value in "Init.Ini" reads as this bound, so the
+// window and the command line pause alike, and it is written back so.
+inline constexpr int kMaxPlcTransitDelay = 5000;
 
 // A decimal integer as every text file of the program writes it: leading
 // white space, an optional sign, digits up to the first non-digit; no digits

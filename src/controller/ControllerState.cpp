@@ -215,10 +215,12 @@ std::vector<std::pair<int, Program>> samplePrograms() {
        {"CIRCLE",
         {"(FULL CIRCLE R20 ABOUT X25 Y25)", "G90 G21", "G00 X5 Y25 Z5", "M03", "G01 Z-1 F100",
          "G02 X45 Y25 I20 J0 F250", "G02 X5 Y25 I-20 J0", "G00 Z5", "M30"}}},
+      // G91 measures from the point where it is given, until the next G90 or
+      // G91: an incremental program gives it again before every move.
       {3,
        {"SLOT",
-        {"(ROUNDED SLOT, INCREMENTAL)", "G90 G21", "G00 X10 Y10 Z5", "G01 Z-2 F80", "G91",
-         "G01 X40 F300", "G03 X0 Y20 R10", "G01 X-40", "G03 X0 Y-20 R10", "G90",
+        {"(ROUNDED SLOT, INCREMENTAL)", "G90 G21", "G00 X10 Y10 Z5", "G01 Z-2 F80",
+         "G91 G01 X40 F300", "G91 G03 X0 Y20 R10", "G91 G01 X-40", "G91 G03 X0 Y-20 R10", "G90",
          "G00 Z5", "M30"}}},
       {4,
        {"DWELL",

@@ -4,6 +4,11 @@
 // helper thread for modem-line waits (TIOCMIWAIT) that is interrupted with a
 // private real-time signal when the port closes.
 //
+// The line is raw: every byte is data, 0x11, 0x13, 0x00 and 0xFF included
+// (no software flow control unless asked for, no CR/LF translation, no
+// signals, no parity marks). Settings the tty cannot carry out are refused
+// with EINVAL rather than dropped; see the rule in ThreadComm.h.
+//
 // <termios.h> must not be included here: it clashes with <asm/termbits.h>.
 
 #include <asm/termbits.h>
@@ -27,7 +32,7 @@
 #include <mutex>
 #include <thread>
 
-#include "link/SerialDevice.h"
+#include "link/PosixSerialDevice.h"
 
 namespace zar {
 namespace {
@@ -99,6 +104,7 @@ bool isPtySlaveMajor(unsigned major) {
 
 class PosixSerialDevice final : public SerialDevice {
  public:
+  explicit PosixSerialDevice(TtyCalls calls) : calls_(std::move(calls)) {}
   ~PosixSerialDevice() override { close(); }
 
   int open(const std::string& path) override;
@@ -143,6 +149,7 @@ class PosixSerialDevice final : public SerialDevice {
   void watchModemLines();
   int drainOutput(Clock::time_point deadline);
 
+  TtyCalls calls_;
   int fd_ = -1;
   int notifyFd_ = -1;
   bool isTty_ = false;
@@ -171,9 +178,11 @@ class PosixSerialDevice final : public SerialDevice {
   std::atomic<bool> watcherDone_{false};
 };
 
+// A fresh tty starts with XON/XOFF flow control and CR to LF translation on:
+// both would change or swallow program text and line noise.
 void makeRaw(termios2& t) {
   t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                      IUCLC | IXANY | IMAXBEL);
+                                      IUCLC | IXON | IXOFF | IXANY | IMAXBEL);
   t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   t.c_cflag |= CREAD | CLOCAL;
@@ -308,15 +317,18 @@ int PosixSerialDevice::setLineSettings(const LineSettings& s) {
 
   // Parity checking drops bad bytes, unless they are to be replaced; the
   // tty can only replace them by NUL.
+  if (s.parityCheck && s.errorReplace && s.errorChar != 0) return EINVAL;
   t.c_iflag &= ~static_cast<tcflag_t>(INPCK | IGNPAR);
   if (s.parityCheck) t.c_iflag |= s.errorReplace ? INPCK : (INPCK | IGNPAR);
 
-  if (s.dtrDsrFlow) return EINVAL;  // no DTR/DSR handshake on Linux
+  // No DTR/DSR handshake and no input gating by DSR on Linux. Sending XOFF
+  // ourselves is refused too: the tty would do it at its own fill levels,
+  // not at the limits asked, and keep sending meanwhile.
+  if (s.dtrDsrFlow || s.dsrSensitivity || s.inX) return EINVAL;
   t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
   if (s.rtsCtsFlow) t.c_cflag |= CRTSCTS;
   t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF);
   if (s.outX) t.c_iflag |= IXON;
-  if (s.inX) t.c_iflag |= IXOFF;
 
   if (::ioctl(fd_, TCSETS2, &t) != 0) return errno;
 
@@ -330,6 +342,8 @@ int PosixSerialDevice::setLineSettings(const LineSettings& s) {
   constexpr tcflag_t framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
   if (!isPty_ && (back.c_cflag & framing) != (t.c_cflag & framing)) return EINVAL;
   if ((back.c_cflag & CRTSCTS) != (t.c_cflag & CRTSCTS)) return EINVAL;
+  constexpr tcflag_t software = IXON | IXOFF | IXANY;
+  if ((back.c_iflag & software) != (t.c_iflag & software)) return EINVAL;
 
   applied_ = s;
   baud_ = s.baudRate;
@@ -505,7 +519,7 @@ int PosixSerialDevice::read(void* buffer, uint32_t count) {
   uint32_t got = 0;
   bool last = hungUp_;  // after a hang-up, take what is there and stop
   for (;;) {
-    const ssize_t n = ::read(fd_, out + got, count - got);
+    const ssize_t n = calls_.read(fd_, out + got, count - got);
     if (n > 0) {
       uint32_t kept = static_cast<uint32_t>(n);
       if (applied_.nullStrip) {
@@ -524,7 +538,7 @@ int PosixSerialDevice::read(void* buffer, uint32_t count) {
     const int wait = remainingMs(deadline);
     if (wait <= 0) break;
     pollfd p{fd_, POLLIN, 0};
-    const int r = ::poll(&p, 1, wait);
+    const int r = calls_.poll(&p, 1, wait);
     if (r < 0 && errno != EINTR) break;
     if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
       hungUp_ = true;
@@ -554,7 +568,7 @@ int PosixSerialDevice::write(const void* buffer, uint32_t count) {
       Clock::now() + std::chrono::milliseconds(static_cast<uint64_t>(timeouts_.writePerByteMs) * count);
   uint32_t sent = 0;
   while (sent < count) {
-    const ssize_t n = ::write(fd_, in + sent, count - sent);
+    const ssize_t n = calls_.write(fd_, in + sent, count - sent);
     if (n > 0) {
       sent += static_cast<uint32_t>(n);
       continue;
@@ -566,7 +580,7 @@ int PosixSerialDevice::write(const void* buffer, uint32_t count) {
     const int wait = limited ? remainingMs(deadline) : -1;
     if (limited && wait <= 0) break;
     pollfd p{fd_, POLLOUT, 0};
-    const int r = ::poll(&p, 1, wait);
+    const int r = calls_.poll(&p, 1, wait);
     if (r < 0 && errno != EINTR) break;
     if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
       hungUp_ = true;
@@ -593,7 +607,7 @@ int PosixSerialDevice::waitInput(int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
   for (;;) {
     pollfd p{fd_, POLLIN, 0};
-    const int r = ::poll(&p, 1, remainingMs(deadline));
+    const int r = calls_.poll(&p, 1, remainingMs(deadline));
     if (r < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -669,6 +683,18 @@ void PosixSerialDevice::watchModemLines() {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> makePosixSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
+TtyCalls TtyCalls::system() {
+  TtyCalls calls;
+  calls.read = [](int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); };
+  calls.write = [](int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); };
+  calls.poll = [](pollfd* fds, nfds_t count, int timeoutMs) { return ::poll(fds, count, timeoutMs); };
+  return calls;
+}
+
+std::unique_ptr<SerialDevice> makePosixSerialDevice(TtyCalls calls) {
+  return std::make_unique<PosixSerialDevice>(std::move(calls));
+}
+
+std::unique_ptr<SerialDevice> makePosixSerialDevice() { return makePosixSerialDevice(TtyCalls::system()); }
 
 }  // namespace zar

@@ -415,7 +415,8 @@ void TThreadComm::UpdateDataControlBlock() {
     case fcNone: s.rtsCtsFlow = s.dtrDsrFlow = s.outX = s.inX = false; break;
     case fcCTS: s.rtsCtsFlow = true; s.dtrDsrFlow = s.outX = s.inX = false; break;
     case fcDTR: s.dtrDsrFlow = true; s.rtsCtsFlow = s.outX = s.inX = false; break;
-    case fcSoftware: s.outX = s.inX = true; s.rtsCtsFlow = s.dtrDsrFlow = false; break;
+    // Obey the peer's XON/XOFF; this side never sends XOFF (see ThreadComm.h).
+    case fcSoftware: s.outX = true; s.inX = s.rtsCtsFlow = s.dtrDsrFlow = false; break;
   }
   if (const int error = device_->setLineSettings(s); error != 0) throw CommError(kErrUpdateDcb, error);
 }

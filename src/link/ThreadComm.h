@@ -16,8 +16,34 @@
 // Events: the event thread passes each event to the dispatcher, which must
 // run the given task on the owner thread and return once it ran (the GUI posts
 // it into its event loop and waits; see OwnerQueue for a loop-less owner).
-// Without a dispatcher the task runs on the event thread itself. Close() wakes
-// the thread and returns promptly; no handler runs after Close() returned.
+// Close() wakes the thread and returns promptly; no handler runs after
+// Close() returned.
+//
+// Without a dispatcher the handlers (OnBreak ... OnComStatEvent, and the
+// error and status read before them) run on the event thread itself, while
+// the owner may be inside Read or Write. zarctl works that way: it assigns no
+// handler, so the events are only consumed. An owner without an event loop
+// that does assign handlers sets an OwnerQueue's dispatcher and pumps it.
+//
+// Line settings follow one rule: what Linux cannot carry out is refused with
+// "Error updating DataControlBlock (Error: 22)" (EINVAL), never dropped.
+// Refused: 4 data bits; 1.5 stop bits except with 5 data bits; a rate the
+// driver misses by more than 2 %; fcDTR (no DTR/DSR handshake); the option
+// coDsrSensitivity (no input gating by DSR); coErrorChar with coParityCheck
+// and an ErrorChar other than NUL (the tty replaces bad bytes by NUL only);
+// and a device-level request to send XOFF ourselves (inX).
+// Accepted because there is nothing on Linux for them to act on: EofChar
+// (the port always runs in binary mode), EvtChar (it only selects evRxFlag),
+// the XON/XOFF limits and coIgnoreXOff (they govern the XOFF this side sends,
+// and it never sends one: fcSoftware means obeying the peer's XON/XOFF).
+// Never reported: the evRxFlag event (a tty cannot be searched for a byte
+// without consuming its input) and the hold flags of the status other than
+// CTS hold under RTS/CTS (DSR and RLSD holds need handshakes Linux lacks, XOFF
+// sent cannot happen, and the tty does not tell whether the peer's XOFF
+// holds it).
+//
+// The port is opened raw: every byte is data, 0x11, 0x13, 0x00 and 0xFF
+// included, and fcDefault keeps that (software flow control stays off).
 
 #include <atomic>
 #include <cstdint>

@@ -174,6 +174,7 @@ void Interpreter::StartBtnClick() {
       DONEXT = true;
       ++CommandIndex;
       Controls.startEnabled = false;
+      Controls.pauseEnabled = true;
       RunState = rsRunning;
       Controls.runTimer = true;
       break;
@@ -229,8 +230,10 @@ void Interpreter::Set_DONEXT_Flag() {
       endRun();
     }
   } else {
+    // Waiting for START between steps: nothing runs that PAUSE could hold.
     Controls.runTimer = false;
     Controls.startEnabled = true;
+    Controls.pauseEnabled = false;
     RunState = rsStepWait;
   }
 }

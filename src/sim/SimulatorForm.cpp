@@ -36,13 +36,12 @@ constexpr QRgb kDarkGreen = qRgb(0, 128, 0);
 constexpr QRgb kBlue = qRgb(0, 0, 255);
 constexpr QRgb kWhite = qRgb(255, 255, 255);
 
-constexpr double kPi = 3.1415926;  // the value the arrowheads are drawn with
-
 // Left, right, above, below.
 constexpr std::array<std::array<int, 2>, 4> kNeighbours{{{-1, 0}, {1, 0}, {0, -1}, {0, 1}}};
 
-// Bounds of the pixel arithmetic: far off the image, far inside int.
-constexpr double kPixelLimit = 1.0e6;
+// The window as designed; it opens at this size and may grow from it.
+constexpr int kBaseWidth = 634;
+constexpr int kBaseHeight = 484;
 
 QString format(const char* pattern, double a, double b, double c) {
   char buffer[160];
@@ -56,81 +55,6 @@ QString lampStyle(bool high) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------- geometry
-
-int PlotGeometry::cut(double v) {
-  if (std::isnan(v)) return kOffImage;
-  return static_cast<int>(std::clamp(std::trunc(v), -kPixelLimit, kPixelLimit));
-}
-
-double PlotGeometry::spanOf(const sim::PathExtents& e) {
-  const double spanX = e.maxX - e.minX;
-  const double spanY = e.maxY - e.minY;
-  const double span = spanY >= spanX ? spanY : spanX;
-  if (!(span > 0.0) || !std::isfinite(span)) return 1.0;
-  return span;
-}
-
-void PlotGeometry::setExtents(const sim::PathExtents& e) {
-  extents = e;
-  if (!std::isfinite(extents.minX)) extents.minX = 0.0;
-  if (!std::isfinite(extents.minY)) extents.minY = 0.0;
-  const double span = spanOf(e);
-  ScaleX = (width - 10) / span;
-  ScaleY = (height - 10) / span;
-}
-
-int PlotGeometry::pixelX(double x) const {
-  const double inner = std::clamp(std::trunc((x - extents.minX) * ScaleX * XSign), -kPixelLimit, kPixelLimit);
-  return cut(inner + OriginX() + 3 * XSign);
-}
-
-int PlotGeometry::pixelY(double y) const {
-  const double inner = std::clamp(std::trunc((y - extents.minY) * ScaleY * YSign), -kPixelLimit, kPixelLimit);
-  return cut(inner + OriginY() + 3 * YSign);
-}
-
-std::array<PlotGeometry::Pixel, 2> PlotGeometry::arrowBarbs(double x0, double y0, double x1, double y1) {
-  const double a = std::atan2(x1 - x0, y1 - y0) * 180.0 / kPi;
-  std::array<Pixel, 2> barbs;
-  const double turns[2] = {210.0, 150.0};
-  for (int i = 0; i < 2; ++i) {
-    const double b = (a + turns[i]) * (1.0 / 180.0) * kPi;
-    barbs[static_cast<size_t>(i)] = {cut(x1 + 5 * std::sin(b)), cut(y1 + 5 * std::cos(b))};
-  }
-  return barbs;
-}
-
-// ---------------------------------------------------------------- image
-
-SimPathImage::SimPathImage(QWidget* parent)
-    : QWidget(parent), image_(PlotGeometry::kImageWidth, PlotGeometry::kImageHeight, QImage::Format_RGB32) {
-  setFixedSize(image_.size());
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  clear();
-}
-
-void SimPathImage::clear() {
-  image_.fill(kWhite);
-  update();
-}
-
-QRgb SimPathImage::pixelAt(int x, int y) const {
-  if (!image_.valid(x, y)) return kWhite;
-  return image_.pixel(x, y) | 0xff000000u;
-}
-
-void SimPathImage::setPixelAt(int x, int y, QRgb colour) {
-  if (!image_.valid(x, y)) return;
-  image_.setPixel(x, y, colour);
-  update(x, y, 1, 1);
-}
-
-void SimPathImage::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.drawImage(0, 0, image_);
-}
 
 // ---------------------------------------------------------------- window
 
@@ -151,6 +75,7 @@ TSimulatorForm::TSimulatorForm(const MessageCatalog& catalog, sim::BlockList& li
   geometry_ = PlotGeometry(PathImage->image().width(), PathImage->image().height());
   geometry_.XSign = 1;
   geometry_.YSign = -1;
+  geometry_.equalScale = EqualScaleCheck->isChecked();
   savedColours_.fill(kWhite);
   ZLevel = FSpinEdit1->value();
   ShowXYCoord();
@@ -164,8 +89,11 @@ TSimulatorForm::~TSimulatorForm() {
 }
 
 void TSimulatorForm::buildControls() {
-  setFixedSize(634, 484);
-  setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+  resize(kBaseWidth, kBaseHeight);
+  setMinimumSize(kBaseWidth, kBaseHeight);
+  setWindowFlags((windowFlags() | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) &
+                 ~Qt::WindowContextHelpButtonHint);
+  setSizeGripEnabled(true);
 
   QFont font(QStringLiteral("Tahoma"), 8, QFont::Bold);
   setFont(font);
@@ -197,6 +125,13 @@ void TSimulatorForm::buildControls() {
   PathImage = new SimPathImage(Panel1);
   named(PathImage, "PathImage");
   PathImage->move(2, 2);
+  place(Panel1, Anchor::Plot);
+  ZLevelNote = new QLabel(Panel1);
+  named(ZLevelNote, "ZLevelNote");
+  ZLevelNote->setWordWrap(true);
+  ZLevelNote->setMargin(6);
+  ZLevelNote->setStyleSheet(QStringLiteral("QLabel { background-color: #ffffe0; border: 1px solid #808080; }"));
+  ZLevelNote->hide();
 
   // Coordinates and extent under the image.
   const int underY = Panel1->geometry().bottom() + 3;
@@ -216,6 +151,8 @@ void TSimulatorForm::buildControls() {
   red.setColor(QPalette::WindowText, QColor(kRed));
   Panel2->setPalette(red);
   Panel3 = panel("Panel3", 196, Panel1->geometry().right() - 195);
+  place(Panel2, Anchor::UnderPlot);
+  place(Panel3, Anchor::UnderPlotWide);
 
   // Line numbers and the program below them.
   const int memoY = underY + 23;
@@ -234,6 +171,7 @@ void TSimulatorForm::buildControls() {
   QTextOption right = Memo1->document()->defaultTextOption();
   right.setAlignment(Qt::AlignRight);
   Memo1->document()->setDefaultTextOption(right);
+  place(Memo1, Anchor::Numbers);
 
   ProgramMemo = new QPlainTextEdit(this);
   named(ProgramMemo, "ProgramMemo");
@@ -248,6 +186,7 @@ void TSimulatorForm::buildControls() {
   selection.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      selection.color(QPalette::Active, QPalette::HighlightedText));
   ProgramMemo->setPalette(selection);
+  place(ProgramMemo, Anchor::Program);
 
   // Right column.
   const int rx = Panel1->geometry().right() + 6;
@@ -290,6 +229,11 @@ void TSimulatorForm::buildControls() {
   YDIRCheck = new QCheckBox(this);
   named(YDIRCheck, "YDIRCheck");
   YDIRCheck->setGeometry(rx + half + 4, y, half, 20);
+  y += 22;
+  EqualScaleCheck = new QCheckBox(this);
+  named(EqualScaleCheck, "EqualScaleCheck");
+  EqualScaleCheck->setGeometry(rx, y, rw, 20);
+  EqualScaleCheck->setChecked(true);  // circles stay round
   y += 24;
 
   auto radioGroup = [&](const char* name, int x, std::array<QRadioButton*, 2>& items) {
@@ -348,6 +292,12 @@ void TSimulatorForm::buildControls() {
   CloseBtn = button("CloseBtn", rx + half + 4, height() - 4 - 28, half, 28);
   StopBtn->setEnabled(false);
   PauseBtn->setEnabled(false);
+  for (QWidget* w : std::initializer_list<QWidget*>{OutPanel, OutCheck, InCheck, XDIRCheck, YDIRCheck,
+                                                   EqualScaleCheck, StepSel, SetUnit, Panel4, Label1,
+                                                   FSpinEdit1, StartBtn, PauseBtn, StopBtn, ClsBtn, S_InBtn,
+                                                   Button2})
+    place(w, Anchor::Right);
+  place(CloseBtn, Anchor::BottomRight);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -364,8 +314,14 @@ void TSimulatorForm::buildControls() {
   connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
   connect(XDIRCheck, &QCheckBox::clicked, this, [this] { XDIRCheckClick(); });
   connect(YDIRCheck, &QCheckBox::clicked, this, [this] { YDIRCheckClick(); });
+  connect(EqualScaleCheck, &QCheckBox::clicked, this, [this] { EqualScaleCheckClick(); });
   connect(OutCheck, &QCheckBox::clicked, this, [this] { OutCheckClick(); });
-  for (auto* item : SetUnitItems) connect(item, &QRadioButton::clicked, this, [this] { SetUnitClick(); });
+  // Only a real change of unit refills the step list: clicking the unit
+  // already chosen keeps the step length picked.
+  for (auto* item : SetUnitItems)
+    connect(item, &QRadioButton::toggled, this, [this](bool on) {
+      if (on) SetUnitClick();
+    });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   connect(RunTimer, &QTimer::timeout, this, [this] { RunTimerTimer(); });
 }
@@ -385,6 +341,7 @@ void TSimulatorForm::setCaptions() {
   ClsBtn->setText(text(193));
   XDIRCheck->setText(text(194));
   YDIRCheck->setText(text(195));
+  EqualScaleCheck->setText(text(188));
   SetUnitItems[0]->setText(text(196));
   SetUnitItems[1]->setText(text(197));
   Label1->setText(text(234));
@@ -417,6 +374,13 @@ void TSimulatorForm::fillProgram(const std::vector<std::string>& programLines) {
 
 void TSimulatorForm::StartBtnClick() {
   ZLevel = FSpinEdit1->value();
+  if (interpreter_->RunState == sim::rsIdle) {
+    runActive_ = true;
+    runSteps_ = drawnSteps_ = 0;
+    runMinZ_ = std::numeric_limits<double>::infinity();
+    runMaxZ_ = -std::numeric_limits<double>::infinity();
+    ZLevelNote->hide();
+  }
   interpreter_->StartBtnClick();
 }
 
@@ -441,6 +405,11 @@ void TSimulatorForm::YDIRCheckClick() {
   ShowXYCoord();
 }
 
+void TSimulatorForm::EqualScaleCheckClick() {
+  geometry_.equalScale = EqualScaleCheck->isChecked();
+  replot();
+}
+
 void TSimulatorForm::SetUnitClick() {
   const int unit = setUnitIndex();
   ResolutionSel->clear();
@@ -462,6 +431,43 @@ void TSimulatorForm::stopRun() {
 void TSimulatorForm::closeEvent(QCloseEvent* event) {
   stopRun();
   QDialog::closeEvent(event);
+}
+
+void TSimulatorForm::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  layOutForSize();
+}
+
+void TSimulatorForm::place(QWidget* widget, Anchor anchor) { placed_.push_back({widget, widget->geometry(), anchor}); }
+
+void TSimulatorForm::layOutForSize() {
+  if (!PathImage) return;
+  const int dx = std::max(0, width() - kBaseWidth);
+  const int dy = std::max(0, height() - kBaseHeight);
+  const int programDy = dy / 4;
+  const int plotDy = dy - programDy;
+  for (const Placed& p : placed_) {
+    QRect r = p.base;
+    switch (p.anchor) {
+      case Anchor::Plot: r.setSize(r.size() + QSize(dx, plotDy)); break;
+      case Anchor::UnderPlot: r.translate(0, plotDy); break;
+      case Anchor::UnderPlotWide: r.translate(0, plotDy); r.setWidth(r.width() + dx); break;
+      case Anchor::Numbers: r.translate(0, plotDy); r.setHeight(r.height() + programDy); break;
+      case Anchor::Program: r.translate(0, plotDy); r.setSize(r.size() + QSize(dx, programDy)); break;
+      case Anchor::Right: r.translate(dx, 0); break;
+      case Anchor::BottomRight: r.translate(dx, dy); break;
+    }
+    p.widget->setGeometry(r);
+  }
+  const int imageWidth = PlotGeometry::kImageWidth + dx;
+  const int imageHeight = PlotGeometry::kImageHeight + plotDy;
+  const int noteWidth = std::min(imageWidth - 20, 480);
+  ZLevelNote->setFixedWidth(noteWidth);
+  ZLevelNote->adjustSize();
+  ZLevelNote->move(2 + (imageWidth - noteWidth) / 2, 12);
+  if (PathImage->image().size() == QSize(imageWidth, imageHeight)) return;
+  PathImage->resizeImage(imageWidth, imageHeight);
+  replot();
 }
 
 void TSimulatorForm::done(int result) {
@@ -525,6 +531,7 @@ void TSimulatorForm::extentsFound(const sim::PathExtents& e) {
   char buffer[256];
   std::snprintf(buffer, sizeof buffer, "(X%.3f,Y%.3f) , (X%.3f,Y%.3f)", e.minX, e.minY, e.maxX, e.maxY);
   Panel3->setText(QString::fromLatin1(buffer));
+  extents_ = e;
   geometry_.setExtents(e);
 }
 
@@ -550,6 +557,19 @@ void TSimulatorForm::controlsChanged(const sim::RunControls& c) {
   } else {
     RunTimer->stop();
   }
+  if (runActive_ && interpreter_ && interpreter_->RunState == sim::rsIdle) runEnded();
+}
+
+void TSimulatorForm::runEnded() {
+  runActive_ = false;
+  // The tool moved, but never at the Z level: an empty picture needs a word.
+  if (runSteps_ == 0 || drawnSteps_ > 0) return;
+  char range[128];
+  std::snprintf(range, sizeof range, "Z%.3f .. Z%.3f", runMinZ_, runMaxZ_);
+  ZLevelNote->setText(catalogText(catalog_, 191) + QString::fromLatin1(range));
+  ZLevelNote->adjustSize();
+  ZLevelNote->show();
+  ZLevelNote->raise();
 }
 
 // ---------------------------------------------------------------- drawing
@@ -565,10 +585,11 @@ void TSimulatorForm::DrawArrowLine(QImage& image, double x0, double y0, double x
   for (const auto& barb : PlotGeometry::arrowBarbs(x0, y0, x1, y1)) painter.drawLine(end, QPoint(barb.x, barb.y));
 }
 
-void TSimulatorForm::ShowXYCoord() {
+void TSimulatorForm::drawAxes() {
   PathImage->clear();
   // Whatever lay under the tool cross is gone with the picture.
   savedColours_.fill(kWhite);
+  crossShown_ = false;
   const double ox = geometry_.OriginX();
   const double oy = geometry_.OriginY();
   DrawArrowLine(PathImage->image(), ox, oy, ox + geometry_.AxisLength * geometry_.XSign, oy, Qt::SolidLine,
@@ -578,28 +599,73 @@ void TSimulatorForm::ShowXYCoord() {
   PathImage->update();
 }
 
+void TSimulatorForm::ShowXYCoord() {
+  PathImage->forgetPath();
+  ZLevelNote->hide();
+  drawAxes();
+  // The next step draws from where the tool is in the new picture.
+  if (plotStarted_) plotPoint_ = geometry_.pixelOf(tool_.X, tool_.Y);
+}
+
+void TSimulatorForm::replot() {
+  const bool cross = crossShown_;
+  geometry_.width = PathImage->image().width();
+  geometry_.height = PathImage->image().height();
+  geometry_.CentreX = geometry_.width / 2.0;
+  geometry_.CentreY = geometry_.height / 2.0;
+  geometry_.setExtents(extents_);
+  drawAxes();
+  PathImage->drawRecordedPath(geometry_, kRed);
+  if (!plotStarted_) return;
+  plotPoint_ = geometry_.pixelOf(tool_.X, tool_.Y);
+  if (cross) showCross();
+}
+
+void TSimulatorForm::removeCross() {
+  if (!crossShown_) return;
+  for (size_t i = 0; i < 4; ++i)
+    PathImage->setPixelAt(plotPoint_.x + kNeighbours[i][0], plotPoint_.y + kNeighbours[i][1], savedColours_[i]);
+  crossShown_ = false;
+}
+
+void TSimulatorForm::showCross() {
+  for (size_t i = 0; i < 4; ++i) {
+    const int x = plotPoint_.x + kNeighbours[i][0], y = plotPoint_.y + kNeighbours[i][1];
+    savedColours_[i] = PathImage->pixelAt(x, y);
+    PathImage->setPixelAt(x, y, kDarkGreen);
+  }
+  crossShown_ = true;
+}
+
 void TSimulatorForm::PutPixel(double x, double y, double z, bool idle) {
-  SimPathImage& img = *PathImage;
-  auto neighbour = [this](size_t i) {
-    return PlotGeometry::Pixel{plotPoint_.x + kNeighbours[i][0], plotPoint_.y + kNeighbours[i][1]};
-  };
   if (!plotStarted_) {
     plotStarted_ = true;
     plotPoint_ = {geometry_.homeX(), geometry_.homeY()};
   }
+  // The cross comes off first: the path may run under it.
+  removeCross();
+  const PlotGeometry::Pixel to = geometry_.pixelOf(x, y);
   if (idle) {
-    // Take the cross off where the last run left it, then start from home.
-    for (size_t i = 0; i < 4; ++i) img.setPixelAt(neighbour(i).x, neighbour(i).y, savedColours_[i]);
-    plotPoint_ = {geometry_.homeX(), geometry_.homeY()};
-    for (size_t i = 0; i < 4; ++i) savedColours_[i] = img.pixelAt(neighbour(i).x, neighbour(i).y);
+    // A run starts here; no path leads to its start point.
+    plotPoint_ = to;
+    tool_ = {x, y, z, 0.0};
+    for (size_t i = 0; i < 4; ++i)
+      savedColours_[i] = PathImage->pixelAt(plotPoint_.x + kNeighbours[i][0], plotPoint_.y + kNeighbours[i][1]);
+    return;
   }
-  if (z == ZLevel) img.setPixelAt(plotPoint_.x, plotPoint_.y, kRed);
-  for (size_t i = 0; i < 4; ++i) img.setPixelAt(neighbour(i).x, neighbour(i).y, savedColours_[i]);
-
-  plotPoint_ = {geometry_.pixelX(x), geometry_.pixelY(y)};
-  for (size_t i = 0; i < 4; ++i) savedColours_[i] = img.pixelAt(neighbour(i).x, neighbour(i).y);
-  if (idle) return;
-  for (size_t i = 0; i < 4; ++i) img.setPixelAt(neighbour(i).x, neighbour(i).y, kDarkGreen);
+  ++runSteps_;
+  runMinZ_ = std::min(runMinZ_, z);
+  runMaxZ_ = std::max(runMaxZ_, z);
+  if (z == ZLevel) {
+    // Only the path at the chosen Z level is drawn: a line from the last
+    // step to this one.
+    ++drawnSteps_;
+    PathImage->drawLine(plotPoint_, to, kRed);
+    PathImage->recordSegment(tool_.X, tool_.Y, x, y);
+  }
+  plotPoint_ = to;
+  tool_ = {x, y, z, 0.0};
+  showCross();
   Panel2->setText(format("X%.3f Y%.3f Z%.3f", x, y, z));
 }
 
@@ -607,9 +673,13 @@ void TSimulatorForm::DisplayCommandLine(int lineIndex) {
   QTextDocument* doc = ProgramMemo->document();
   if (lineIndex < 0 || lineIndex >= doc->blockCount()) return;
   const QTextBlock block = doc->findBlockByNumber(lineIndex);
-  QTextCursor cursor(block);
-  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  // The whole line selected, the cursor at its start: a line wider than the
+  // view shows its beginning, not its end.
+  QTextCursor cursor(doc);
+  cursor.setPosition(block.position() + block.length() - 1);
+  cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
   ProgramMemo->setTextCursor(cursor);
+  ProgramMemo->horizontalScrollBar()->setValue(0);
   ProgramMemo->verticalScrollBar()->setValue(lineIndex / 5 * 5);
   ProgramMemo->setFocus();
 }

@@ -1,20 +1,24 @@
 #pragma once
 // The simulator window: the converted program beside a plotting area. It
 // runs, pauses, single-steps and stops the path interpreter, draws the path
-// one dot per step at the chosen Z level with a small cross on the tool,
-// highlights the source line being executed, shows the coordinates and the
-// path's extent, and offers 32 output lamps and a button for input waits.
+// as a line from step to step at the chosen Z level with a small cross on the
+// tool, highlights the source line being executed, shows the coordinates and
+// the path's extent, and offers 32 output lamps and a button for input waits.
+// The plot keeps X and Y at one scale unless "Equal scale" is cleared; the
+// window opens at its designed size and grows, the plot taking the room.
 
 #include <QDialog>
 #include <QImage>
 #include <QWidget>
 #include <array>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "sim/BlockRecord.h"
 #include "sim/Interpreter.h"
+#include "sim/QtPlotArea.h"
 
 class QCheckBox;
 class QComboBox;
@@ -31,75 +35,6 @@ namespace zar {
 
 class MessageCatalog;
 class MessageLog;
-
-// Mapping of program coordinates to pixels of the plotting image, and the
-// axis arrows. Pure arithmetic, kept apart from the widgets.
-struct PlotGeometry {
-  static constexpr int kImageWidth = 413;
-  static constexpr int kImageHeight = 357;
-  // A pixel coordinate that lies off every image (non-finite input).
-  static constexpr int kOffImage = -1000000;
-
-  int width = kImageWidth;
-  int height = kImageHeight;
-  double CentreX = kImageWidth / 2.0;
-  double CentreY = kImageHeight / 2.0;
-  double Margin = 5;
-  double AxisLength = 50;
-  int XSign = 1;
-  int YSign = -1;
-  double ScaleX = 1;
-  double ScaleY = 1;
-  sim::PathExtents extents;
-
-  PlotGeometry() = default;
-  PlotGeometry(int imageWidth, int imageHeight)
-      : width(imageWidth), height(imageHeight), CentreX(imageWidth / 2.0), CentreY(imageHeight / 2.0) {}
-
-  double OriginX() const { return CentreX + (CentreX - Margin) * -XSign; }
-  double OriginY() const { return CentreY + (CentreY - Margin) * -YSign; }
-
-  // Takes the path's extent and fits the scale to the larger of its sides.
-  // A path without extent (or a non-finite one) is drawn as if it spanned
-  // one program unit, so every point still lands on the image.
-  void setExtents(const sim::PathExtents& e);
-  static double spanOf(const sim::PathExtents& e);
-
-  // Pixel of a program point; truncation towards zero at both stages.
-  int pixelX(double x) const;
-  int pixelY(double y) const;
-  // The pixel the plot starts from: three pixels inside the origin.
-  int homeX() const { return cut(OriginX() + 3 * XSign); }
-  int homeY() const { return cut(OriginY() + 3 * YSign); }
-
-  struct Pixel {
-    int x = 0, y = 0;
-    bool operator==(const Pixel&) const = default;
-  };
-  // The two barbs of an arrowhead at (x1, y1) on a line from (x0, y0).
-  static std::array<Pixel, 2> arrowBarbs(double x0, double y0, double x1, double y1);
-
-  // Truncation towards zero, bounded to a safe range; NaN lies off the image.
-  static int cut(double v);
-};
-
-// The plotting area: an image drawn pixel by pixel.
-class SimPathImage : public QWidget {
- public:
-  explicit SimPathImage(QWidget* parent = nullptr);
-
-  QImage& image() { return image_; }
-  const QImage& image() const { return image_; }
-  void clear();
-  QRgb pixelAt(int x, int y) const;  // white outside the image
-  void setPixelAt(int x, int y, QRgb colour);
-
- protected:
-  void paintEvent(QPaintEvent*) override;
-
- private:
-  QImage image_;
-};
 
 class TSimulatorForm : public QDialog, public sim::PathSink {
  public:
@@ -127,6 +62,8 @@ class TSimulatorForm : public QDialog, public sim::PathSink {
   std::array<QRadioButton*, 2> SetUnitItems{};
   QCheckBox* XDIRCheck = nullptr;
   QCheckBox* YDIRCheck = nullptr;
+  QCheckBox* EqualScaleCheck = nullptr;
+  QLabel* ZLevelNote = nullptr;  // over the plot: why a finished run drew nothing
   QFrame* Panel4 = nullptr;
   QComboBox* ResolutionSel = nullptr;
   QPushButton* ClsBtn = nullptr;
@@ -150,6 +87,7 @@ class TSimulatorForm : public QDialog, public sim::PathSink {
   void ClsBtnClick() { ShowXYCoord(); }
   void XDIRCheckClick();
   void YDIRCheckClick();
+  void EqualScaleCheckClick();
   void SetUnitClick();
   void OutCheckClick();
   void CloseBtnClick();
@@ -182,11 +120,30 @@ class TSimulatorForm : public QDialog, public sim::PathSink {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void done(int result) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Where a control goes when the window grows: the plot takes the extra
+  // width and most of the extra height, the program view the rest.
+  enum class Anchor { Plot, UnderPlot, UnderPlotWide, Numbers, Program, Right, BottomRight };
+  struct Placed {
+    QWidget* widget;
+    QRect base;  // geometry at the designed size
+    Anchor anchor;
+  };
+  void place(QWidget* widget, Anchor anchor);
+  void layOutForSize();
+  // Draws the axes and the recorded path again with the current size and
+  // scale, and puts the cross back on the tool.
+  void replot();
+  void drawAxes();
+  void removeCross();
+  void showCross();
+  void runEnded();
+
   void buildControls();
   void setCaptions();
   void fillProgram(const std::vector<std::string>& programLines);
@@ -196,10 +153,20 @@ class TSimulatorForm : public QDialog, public sim::PathSink {
   const MessageCatalog& catalog_;
   std::unique_ptr<sim::Interpreter> interpreter_;
   PlotGeometry geometry_;
+  sim::PathExtents extents_;  // as the preparatory pass found them
+  std::vector<Placed> placed_;
   // Plotting point and the saved colours of its four neighbours.
   bool plotStarted_ = false;
   PlotGeometry::Pixel plotPoint_;
+  sim::ToolPoint tool_;  // where the plotting point stands, in program units
+  bool crossShown_ = false;
   std::array<QRgb, 4> savedColours_{};
+  // The current run: steps taken, steps drawn (at the Z level), Z met.
+  bool runActive_ = false;
+  long runSteps_ = 0;
+  long drawnSteps_ = 0;
+  double runMinZ_ = std::numeric_limits<double>::infinity();
+  double runMaxZ_ = -std::numeric_limits<double>::infinity();
   std::array<bool, 32> lampHigh_{};
   bool centred_ = false;
 };

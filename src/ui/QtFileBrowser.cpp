@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QWidget>
 #include <cstdlib>
+#include <functional>
 
 namespace zar {
 namespace {
@@ -21,6 +22,22 @@ namespace {
 constexpr int kListWidth = 220;
 constexpr int kListHeight = 210;
 constexpr int kPathRole = Qt::UserRole;
+
+// The file list tells which key presses moved its current entry: those are
+// the operator's picks, unlike the current entry the list takes by itself
+// when the focus arrives (Tab) or its contents change.
+class FileList : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+  std::function<void(QListWidgetItem*)> movedByKey;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    QListWidgetItem* before = currentItem();
+    QListWidget::keyPressEvent(event);
+    if (currentItem() && currentItem() != before && movedByKey) movedByKey(currentItem());
+  }
+};
 
 bool sameEntries(const std::vector<FilterEntry>& a, const std::vector<FilterEntry>& b) {
   if (a.size() != b.size()) return false;
@@ -39,7 +56,9 @@ QtFileBrowser::QtFileBrowser(QWidget* owner) : QObject(owner) {
   DriveComboBox1->setObjectName("DriveComboBox1");
   DirectoryListBox1 = new QListWidget(owner);
   DirectoryListBox1->setObjectName("DirectoryListBox1");
-  FileListBox1 = new QListWidget(owner);
+  auto* files = new FileList(owner);
+  files->movedByKey = [this](QListWidgetItem* item) { pick(item); };
+  FileListBox1 = files;
   FileListBox1->setObjectName("FileListBox1");
   FilterComboBox1 = new QComboBox(owner);
   FilterComboBox1->setObjectName("FilterComboBox1");
@@ -64,13 +83,14 @@ QtFileBrowser::QtFileBrowser(QWidget* owner) : QObject(owner) {
     refreshFiles();
     emit changed();
   });
-  connect(FileListBox1, &QListWidget::itemClicked, this,
-          [this](QListWidgetItem* item) { emit filePicked(item->text()); });
-  connect(FileListBox1, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item, QListWidgetItem*) {
-    if (item && !updating_) emit filePicked(item->text());
-  });
+  connect(FileListBox1, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { pick(item); });
   connect(FileListBox1, &QListWidget::itemActivated, this,
           [this](QListWidgetItem* item) { emit fileOpened(item->text()); });
+}
+
+void QtFileBrowser::pick(QListWidgetItem* item) {
+  picked_ = item;
+  if (item) emit filePicked(item->text());
 }
 
 bool QtFileBrowser::eventFilter(QObject* watched, QEvent* event) {
@@ -78,11 +98,27 @@ bool QtFileBrowser::eventFilter(QObject* watched, QEvent* event) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       auto* list = static_cast<QListWidget*>(watched);
-      if (QListWidgetItem* item = list->currentItem()) emit list->itemActivated(item);
+      QListWidgetItem* item = list->currentItem();
+      if (list == FileListBox1 && (!item || item != picked_)) {
+        // No file picked here: Enter confirms the name as typed, as it does
+        // anywhere else in the dialog.
+        pressDefaultButton();
+      } else if (item) {
+        emit list->itemActivated(item);
+      }
       return true;
     }
   }
   return QObject::eventFilter(watched, event);
+}
+
+void QtFileBrowser::pressDefaultButton() {
+  for (QPushButton* button : FileListBox1->window()->findChildren<QPushButton*>()) {
+    if (button->isDefault() && button->isEnabled()) {
+      button->click();
+      return;
+    }
+  }
 }
 
 void QtFileBrowser::setFilter(const std::vector<FilterEntry>& entries) {
@@ -165,6 +201,7 @@ void QtFileBrowser::refreshDirectories() {
 
 void QtFileBrowser::refreshFiles() {
   updating_ = true;
+  picked_ = nullptr;
   FileListBox1->clear();
   const int index = filterIndex();
   const std::string mask =

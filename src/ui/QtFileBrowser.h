@@ -48,19 +48,24 @@ class QtFileBrowser : public QObject {
 
  protected:
   // Enter on a list opens its current entry and goes no further, so it does
-  // not also press the dialog's default button.
+  // not also press the dialog's default button; on the file list only an
+  // entry the operator picked is opened, otherwise Enter presses that button.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  signals:
   // The drive, the directory or the file type changed.
   void changed();
-  // A file of the list was picked (clicked) or opened (double-clicked).
+  // A file of the list was picked (clicked, or reached with an arrow key) or
+  // opened (double-clicked, or Enter on the picked file). The current entry
+  // the list takes by itself when it gets the focus is no pick.
   void filePicked(const QString& name);
   void fileOpened(const QString& name);
 
  private:
   void DriveComboBox1Change(int index);
   void DirectoryListBox1Open(QListWidgetItem* item);
+  void pick(QListWidgetItem* item);
+  void pressDefaultButton();
   void refreshDrives();
   void refreshDirectories();
   void refreshFiles();
@@ -70,6 +75,7 @@ class QtFileBrowser : public QObject {
   std::vector<std::string> roots_;
   std::vector<FilterEntry> filter_;
   bool updating_ = false;
+  QListWidgetItem* picked_ = nullptr;  // the file entry the operator picked
 };
 
 // Lays out a chooser dialog: name label and box over the file list and the

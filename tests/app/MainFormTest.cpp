@@ -671,5 +671,45 @@ TEST_F(MainFormTest, SimulatorButtonWithAnEmptyEditorOnlyReports) {
   EXPECT_EQ(f.MsgMemo->toPlainText().split('\n').last(), QStringLiteral("E198"));
 }
 
+TEST_F(MainFormTest, PlcGutterFollowsThePlcEditor) {
+  TMainForm& f = make();
+  f.show();
+  f.PageControl->setCurrentIndex(2);
+  ASSERT_EQ(f.currentPage(), Page::Plc);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 300; ++i) lines.push_back("LD 000" + std::to_string(i % 10));
+  f.setEditorLines(Page::Plc, lines);
+  QCoreApplication::processEvents();
+  f.PLMMemo->verticalScrollBar()->setValue(200);
+  f.Timer1Timer();
+  EXPECT_EQ(f.Memo2->verticalScrollBar()->value(), 200);
+  EXPECT_EQ(f.Memo2->cursorForPosition(QPoint(2, 2)).block().text(), QStringLiteral("N0201"));
+  f.PLMMemo->verticalScrollBar()->setValue(12);
+  f.Timer1Timer();
+  EXPECT_EQ(f.Memo2->verticalScrollBar()->value(), 12);
+  // The program page's gutter is left alone meanwhile.
+  EXPECT_EQ(f.Memo1->verticalScrollBar()->value(), 0);
+  f.hide();
+}
+
+TEST_F(MainFormTest, SavedPortBeyondThePortCountFallsBackToCom2) {
+  // Line 5 holds list index 9 (COM10) while the list has 8 ports.
+  write("Init.Ini", "=1000\n=10\n=0,0,0,1\n=0\n=9\n=50\n=3000,1024,200,8\n");
+  TMainForm& f = make();
+  ASSERT_EQ(f.COM_Select->count(), 8);
+  EXPECT_EQ(f.COM_Select->currentIndex(), 1);
+  EXPECT_EQ(f.COM_Select->currentText(), QStringLiteral("COM2"));
+  f.close();
+  EXPECT_NE(slurp(dir_ / "Init.Ini").find("Default COM       = 1\r\n"), std::string::npos);
+}
+
+TEST_F(MainFormTest, PlcTransitDelayAboveTheBoxLimitIsKeptAtTheLimit) {
+  write("Init.Ini", "=1000\n=10\n=0,0,0,1\n=0\n=1\n=20000\n=3000,1024,200,8\n");
+  TMainForm& f = make();
+  EXPECT_EQ(f.TransDelayValue->value(), 5000);
+  f.close();  // untouched, it is written back at the limit
+  EXPECT_NE(slurp(dir_ / "Init.Ini").find("PLC Transit Delay = 5000\r\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zar

@@ -313,6 +313,15 @@ TEST(ShippedFiles, CustomerIniReadsAsIntended) {
   EXPECT_FALSE(fs::exists(fs::path(ZAR_DATA_DIR) / kInitIniName));  // would overwrite the user's at each build
 }
 
+TEST(InitIni, PlcTransitDelayAboveTheBoxLimitReadsAsTheLimitAndIsWrittenSo) {
+  const std::string head = "= 1000\n= 10\n= 0,0,0,1\n= 0\n= 1\n";
+  const std::string tail = "\n= 3000,1024,200,8\n";
+  EXPECT_EQ(read(head + "= 5000" + tail).plcTransitDelay, 5000);
+  const Settings s = read(head + "= 20000" + tail);
+  EXPECT_EQ(s.plcTransitDelay, kMaxPlcTransitDelay);
+  EXPECT_NE(formatInitIni(s, 1).find("PLC Transit Delay = 5000\r\n"), std::string::npos);
+}
+
 TEST_F(SettingsFiles, SaveFailsCleanlyWhereNothingCanBeWritten) {
   EXPECT_FALSE(saveInitIni(Settings{}, 1, (dir_ / "missing" / "dir").string()));
 }

@@ -99,6 +99,11 @@ struct Fixture {
   }
   QRgb px(int x, int y) const { return form->PathImage->pixelAt(x, y); }
   QRgb at(double x, double y) const { return px(form->geometry().pixelX(x), form->geometry().pixelY(y)); }
+  bool columnHas(int x, QRgb colour) const {
+    for (int y = 0; y < form->PathImage->image().height(); ++y)
+      if (px(x, y) == colour) return true;
+    return false;
+  }
   int count(QRgb colour) const {
     const QImage& img = form->PathImage->image();
     int n = 0;
@@ -265,9 +270,10 @@ TEST(SimulatorForm, EnterInTheZLevelBoxIsSwallowed) {
 
 // ---------------------------------------------------------------- running
 
-TEST(SimulatorForm, ContinuousRunDrawsOneDotPerStepAndEnds) {
+TEST(SimulatorForm, ContinuousRunDrawsALineFromStepToStepAndEnds) {
   Fixture fx({move(sim::bcG01, 0, sim::mxX | sim::mxY, 100, 50)});
   fx.stepTen();
+  fx.f().EqualScaleCheck->click();  // the scale of the worked example
   fx.f().StartBtnClick();
   EXPECT_EQ(fx.f().Panel3->text(), "(X0.000,Y0.000) , (X100.000,Y50.000)");
   EXPECT_FALSE(fx.f().StartBtn->isEnabled());
@@ -281,22 +287,24 @@ TEST(SimulatorForm, ContinuousRunDrawsOneDotPerStepAndEnds) {
   EXPECT_TRUE(fx.f().StartBtn->isEnabled());
   EXPECT_FALSE(fx.f().StopBtn->isEnabled());
 
-  // A red dot where the tool was before each step, the cross at the end.
+  // Every step point is on the path, and no column between them is left
+  // out: a line, not dots. The cross sits on the end point.
   for (int k = 0; k < 10; ++k) EXPECT_EQ(fx.at(10 * k, 5 * k), kRed) << k;
-  EXPECT_EQ(fx.count(kRed), 10);
-  EXPECT_EQ(fx.px(411, 176), kWhite);
+  for (int x = fx.f().geometry().pixelX(0); x < 410; ++x) EXPECT_TRUE(fx.columnHas(x, kRed)) << x;
+  EXPECT_EQ(fx.px(411, 176), kRed);
   EXPECT_EQ(fx.px(410, 176), kDarkGreen);
   EXPECT_EQ(fx.px(412, 176), kDarkGreen);
   EXPECT_EQ(fx.px(411, 175), kDarkGreen);
   EXPECT_EQ(fx.px(411, 177), kDarkGreen);
   EXPECT_EQ(fx.f().Panel2->text(), "X100.000 Y50.000 Z0.000");
+  const int drawn = fx.count(kRed);
 
   // The next START removes the cross, keeps the drawing and runs again.
   fx.f().StartBtnClick();
-  EXPECT_EQ(fx.px(410, 176), kWhite);
-  EXPECT_EQ(fx.count(kRed), 10);
+  EXPECT_EQ(fx.px(410, 176), kRed);
+  EXPECT_EQ(fx.count(kDarkGreen), 0);
   fx.run();
-  EXPECT_EQ(fx.count(kRed), 10);
+  EXPECT_EQ(fx.count(kRed), drawn);  // the same line, drawn over itself
   EXPECT_EQ(fx.count(kDarkGreen), 4);
 }
 
@@ -401,19 +409,25 @@ TEST(SimulatorForm, InputWaitShowsTheButtonUntilPressed) {
 TEST(SimulatorForm, OnlyThePathAtTheZLevelIsDrawn) {
   Fixture fx({move(sim::bcG01, 0, sim::mxZ, 0, 0, 5), move(sim::bcG01, 1, sim::mxX | sim::mxY, 100, 50)});
   fx.stepTen();
-  fx.f().StartBtnClick();  // spin box at 0: the path at Z 5 leaves no dots
+  fx.f().StartBtnClick();  // spin box at 0: the path at Z 5 leaves no line
+  EXPECT_TRUE(fx.f().ZLevelNote->isHidden());
   fx.run();
-  EXPECT_EQ(fx.count(kRed), 1);  // only the start point, at Z 0
+  EXPECT_EQ(fx.count(kRed), 0);
   EXPECT_EQ(fx.at(50, 25), kWhite);
   EXPECT_EQ(fx.count(kDarkGreen), 4);  // but the cross follows the tool
   EXPECT_EQ(fx.f().Panel2->text(), "X100.000 Y50.000 Z5.000");
+  // The empty picture is explained, with the Z the path ran at.
+  EXPECT_FALSE(fx.f().ZLevelNote->isHidden());
+  EXPECT_EQ(fx.f().ZLevelNote->text(), catalogText(catalog(), 191) + "Z5.000 .. Z5.000");
 
   fx.f().FSpinEdit1->setValue(5);
   fx.f().StartBtnClick();
+  EXPECT_TRUE(fx.f().ZLevelNote->isHidden());
   EXPECT_DOUBLE_EQ(fx.f().ZLevel, 5);
   fx.run();
   EXPECT_GE(fx.count(kRed), 10);
   EXPECT_EQ(fx.at(50, 25), kRed);
+  EXPECT_TRUE(fx.f().ZLevelNote->isHidden());
 }
 
 TEST(SimulatorForm, DirectionChangeClearsAndMirrorsThePlot) {
@@ -433,7 +447,9 @@ TEST(SimulatorForm, DirectionChangeClearsAndMirrorsThePlot) {
 
   fx.f().StartBtnClick();
   fx.run();
-  EXPECT_EQ(fx.px(405 - 403 + 1, 176), kDarkGreen);  // the cross at the mirrored end point
+  const PlotGeometry& g = fx.f().geometry();
+  EXPECT_LT(g.pixelX(100), g.pixelX(0));  // X grows leftwards
+  EXPECT_EQ(fx.px(g.pixelX(100) + 1, g.pixelY(50)), kDarkGreen);  // the cross at the mirrored end point
   fx.f().ClsBtn->click();
   EXPECT_EQ(fx.count(kDarkGreen), 0);
   EXPECT_EQ(fx.count(kRed), 0);
@@ -547,8 +563,9 @@ TEST(SimulatorForm, PictureOfAFinishedRun) {
   const PlotGeometry& g = form.geometry();
   EXPECT_EQ(form.PathImage->pixelAt(g.pixelX(50), g.pixelY(0)), kRed);
   EXPECT_EQ(form.PathImage->pixelAt(g.pixelX(0), g.pixelY(50)), kRed);
-  EXPECT_EQ(g.pixelX(100), 411);
-  EXPECT_EQ(g.pixelY(100), 349 - 347);
+  // One scale for both axes: the square is drawn square.
+  EXPECT_EQ(g.pixelX(100) - g.pixelX(0), 347);
+  EXPECT_EQ(g.pixelY(0) - g.pixelY(100), 347);
 
   const QString path = QDir::temp().filePath("zar_simulator_run.png");
   form.Timer1Timer();  // line numbers level with the program, as the timer keeps them

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -83,7 +85,7 @@ TEST_F(FileChooserForms, OpenListsByFilterPicksAFileAndBuildsThePath) {
   form.browser()->FilterComboBox1->setCurrentIndex(1);
   EXPECT_EQ(items(files), (QStringList{"SHORT.ncd"}));
 
-  files->setCurrentRow(0);
+  pressKey(files, Qt::Key_Down);  // an arrow key picks
   EXPECT_EQ(form.FileEdit->text(), "SHORT.ncd");
   form.FileEdit->setText("PART");
   form.OpenOKBtnClick();
@@ -91,6 +93,34 @@ TEST_F(FileChooserForms, OpenListsByFilterPicksAFileAndBuildsThePath) {
   EXPECT_EQ(state.CurrentFileName, dir + "/PART.ncd");
   EXPECT_EQ(state.lastFileName(Page::Program), "PART");
   EXPECT_EQ(form.result(), QDialog::Accepted);
+}
+
+TEST_F(FileChooserForms, TabbingIntoTheFileListKeepsTheTypedNameUntilAFileIsPicked) {
+  TSaveFileForm form(Page::Program, state, english);
+  QListWidget* files = form.browser()->FileListBox1;
+  form.FileEdit->setText("NEWPART");
+  // Tab gives the list the focus, and the list makes its first entry current.
+  QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(files->viewport(), &tabIn);
+  QApplication::sendEvent(files, &tabIn);
+  EXPECT_EQ(files->currentRow(), 0);
+  EXPECT_EQ(form.FileEdit->text(), "NEWPART");
+  // Enter there confirms the typed name, not the entry the list chose.
+  pressKey(files, Qt::Key_Return);
+  EXPECT_TRUE(state.FileDialogConfirmed);
+  EXPECT_EQ(state.CurrentFileName, dir + "/NEWPART.nc");
+
+  TSaveFileForm again(Page::Program, state, english);
+  files = again.browser()->FileListBox1;
+  again.FileEdit->setText("NEWPART");
+  files->setCurrentRow(1);  // moved by the program, not by the operator
+  EXPECT_EQ(again.FileEdit->text(), "NEWPART");
+  pressKey(files, Qt::Key_Up);
+  EXPECT_EQ(again.FileEdit->text(), "OLD.NC");
+  emit files->itemClicked(files->item(1));
+  EXPECT_EQ(again.FileEdit->text(), "PROG.nc");
+  pressKey(files, Qt::Key_Return);  // Enter on the picked file opens it
+  EXPECT_EQ(state.CurrentFileName, dir + "/PROG.nc");
 }
 
 TEST_F(FileChooserForms, DirectoryListNavigatesAndTheNextChooserStartsThere) {
