@@ -32,6 +32,7 @@
 #include "app/QtDialogueLock.h"
 #include "app/QtEditorColumn.h"
 #include "app/QtUnsavedWork.h"
+#include "base/FileLocator.h"
 #include "ui/MessageForm.h"
 #include "ui/QtText.h"
 
@@ -143,6 +144,15 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
 }
 
 TMainForm::~TMainForm() = default;
+
+QString TMainForm::missingDataNotice() const {
+  const FileLocator files(workingDirectory_);
+  const std::string name = MessageCatalog::fileNameFor(settings_.language);
+  if (!files.find(FileKind::Data, name).empty()) return {};
+  const std::filesystem::path where = files.readPath(FileKind::Data, name);
+  return QString::fromUtf8(shellTexts(settings_.language).missingCatalog)
+      .arg(QString::fromStdString(name), QString::fromStdString(where.parent_path().string()));
+}
 
 void TMainForm::FormCreate() { setWindowTitle(productTitle(settings_.language)); }
 

@@ -174,6 +174,11 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   // directory changed).
   void refreshPortDevices();
 
+  // What the person must be told once at start-up about data files that
+  // were not found (the message catalog), in the window's language; empty
+  // when everything is there.
+  QString missingDataNotice() const;
+
   // Called once, when the window has been painted for the first time.
   void setFirstPaintCallback(std::function<void()> callback) { firstPaint_ = std::move(callback); }
 

@@ -59,6 +59,8 @@ struct ShellTexts {
   const char* discardEdits;     // %1: the page's name
   const char* replaceFile;      // %1: the file's path
   const char* stopDialogue;
+  // At start-up: %1 the catalog's file name, %2 where it was looked for.
+  const char* missingCatalog;
 };
 const ShellTexts& shellTexts(int language);
 

@@ -644,6 +644,18 @@ TEST_F(MainFormTest, ProgramNamesCountBytesOfTheCatalogsEncoding) {
   EXPECT_EQ(en.ProgNameEdit->text(), QStringLiteral("PART-\u00c9"));
 }
 
+TEST_F(MainFormTest, AMissingCatalogIsNamedWithWhereItWasLookedFor) {
+  TMainForm& en = make(1);
+  const QString notice = en.missingDataNotice();
+  EXPECT_TRUE(notice.contains(QStringLiteral("Message.E"))) << notice.toStdString();
+  EXPECT_TRUE(notice.contains(QString::fromStdString(dir_.string()))) << notice.toStdString();
+  EXPECT_TRUE(make(0).missingDataNotice().contains(QStringLiteral("Message.C")));
+
+  writeCatalogs();
+  EXPECT_TRUE(make(1).missingDataNotice().isEmpty());
+  EXPECT_TRUE(make(0).missingDataNotice().isEmpty());
+}
+
 TEST_F(MainFormTest, TabReachesEveryButtonOfTheProgramPage) {
   TMainForm& f = make(1);
   f.show();
