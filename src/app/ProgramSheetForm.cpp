@@ -178,10 +178,6 @@ TProgramSheetForm::TProgramSheetForm(PageContext& app, QWidget* parent) : QWidge
   right->addLayout(bottom);
   page->addWidget(rightBox);
 
-  // The message area's button is reached with Tab from the page's other
-  // controls (Tab in the editor types a tab).
-  setTabOrder(CloseBtn, ClrMsgBtn);
-  setTabOrder(ClrMsgBtn, MsgMemo);
   baseline_ = EditorBaseline(ProgramMemo);
 
   connect(ClrMsgBtn, &QPushButton::clicked, this, &TProgramSheetForm::ClrMsgBtnClick);
