@@ -1,7 +1,9 @@
 #include "cli/TerminalOperator.h"
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 #include <string>
 
@@ -32,8 +34,27 @@ int TerminalOperator::showCatalogDialog(std::string_view text, DialogType,
   }
   std::cerr << toUtf8(text, language_) << "\n[y/N] " << std::flush;
   std::string answer;
-  if (!std::getline(std::cin, answer)) return no;
+  if (!readAnswer(answer)) {
+    std::cerr << '\n';
+    return no;
+  }
   return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? yes : no;
+}
+
+bool TerminalOperator::readAnswer(std::string& answer) const {
+  if (!interrupted_) return static_cast<bool>(std::getline(std::cin, answer));
+  // Waits in short slices, so that an interruption is noticed at once.
+  for (;;) {
+    if (interrupted_()) return false;
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    const int ready = ::poll(&p, 1, 50);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    char c;
+    if (::read(STDIN_FILENO, &c, 1) != 1) return false;
+    if (c == '\n') return true;
+    answer += c;
+  }
 }
 
 void TerminalOperator::beep() {

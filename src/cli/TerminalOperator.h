@@ -2,6 +2,7 @@
 // The person at a terminal: messages go to standard output (UTF-8),
 // confirmations are asked on the terminal unless answered in advance.
 
+#include <functional>
 #include <map>
 
 #include "ui/Operator.h"
@@ -15,6 +16,9 @@ class TerminalOperator : public Operator {
   TerminalOperator(int language, bool assumeYes) : language_(language), assumeYes_(assumeYes) {}
 
   void setCurrentPage(Page page) { page_ = page; }
+  // A question asked on the terminal gives up (the person declined) once
+  // this holds, without waiting for the Enter key (Ctrl-C at the prompt).
+  void setInterrupted(std::function<bool()> interrupted) { interrupted_ = std::move(interrupted); }
   Page currentPage() const override { return page_; }
   void appendMessage(Page page, std::string_view line) override;
   int showCatalogDialog(std::string_view text, DialogType type,
@@ -26,9 +30,13 @@ class TerminalOperator : public Operator {
   void appendEditorLine(Page page, std::string_view line) override;
 
  private:
+  // One line typed on standard input; false at its end or when interrupted.
+  bool readAnswer(std::string& answer) const;
+
   int language_;
   bool assumeYes_;
   Page page_ = Page::Program;
+  std::function<bool()> interrupted_;
   std::map<Page, std::vector<std::string>> editors_;
 };
 

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "base/Settings.h"
+#include "cli/CancelSignals.h"
 #include "cli/Commands.h"
+#include "cli/ProgressLine.h"
 #include "cli/TerminalOperator.h"
 #include "controller/ControllerConfig.h"
 #include "link/Link.h"
@@ -36,8 +38,10 @@ constexpr int kExitFile = 6;
 
 const char* const kExitCodes =
     "Exit codes: 0 done; 2 bad arguments; 3 the link failed (port would not open, no reply in "
-    "time, a write failed); 4 the controller refused (or did not confirm a deletion); 5 a "
-    "confirmation was declined; 6 a file could not be read or written, or holds nothing to send.";
+    "time, the line hung up, a write failed); 4 the controller refused (or did not confirm a "
+    "deletion); 5 a confirmation was declined; 6 a file could not be read or written, or holds "
+    "nothing to send; 130 cancelled by Ctrl-C or SIGTERM (nothing more was sent, the port was "
+    "closed, no output was written).";
 
 struct TransferOptions {
   std::string command;  // send, receive, delete
@@ -51,8 +55,14 @@ struct TransferOptions {
   CLI::App* app = nullptr;
 };
 
+// Each line of `text` goes to standard error after "zarctl COMMAND: ".
 [[noreturn]] void fail(const TransferOptions& o, const std::string& text, int code) {
-  std::cerr << "zarctl " << o.command << ": " << text << "\n";
+  size_t from = 0;
+  do {
+    const size_t end = text.find('\n', from);
+    std::cerr << "zarctl " << o.command << ": " << text.substr(from, end - from) << "\n";
+    from = end == std::string::npos ? end : end + 1;
+  } while (from != std::string::npos);
   throw CLI::RuntimeError(code);
 }
 
@@ -70,19 +80,30 @@ int number(const TransferOptions& o, const std::string& what, const std::string&
 
 // The person at the terminal, with the editor kept here (read line by line
 // while a send runs) and every message line remembered for the summary.
+// Message lines and questions make room for the progress line, if any.
 class CommandOperator : public TerminalOperator {
  public:
   CommandOperator(int language, bool yes, bool messagesToStderr)
       : TerminalOperator(language, yes), language_(language), toStderr_(messagesToStderr) {}
 
   std::vector<std::string> lines;
+  ProgressLine* progress = nullptr;
 
   void appendMessage(Page page, std::string_view line) override {
     lines.emplace_back(line);
+    if (progress) progress->hide();
     if (toStderr_)
       std::cerr << toUtf8(line, language_) << '\n';
     else
       TerminalOperator::appendMessage(page, line);
+    if (progress) progress->show();
+  }
+  int showCatalogDialog(std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons,
+                        int focus) override {
+    if (progress) progress->hide();
+    const int result = TerminalOperator::showCatalogDialog(text, type, buttons, focus);
+    if (progress) progress->show();
+    return result;
   }
   std::vector<std::string> editorLines(Page) const override { return editor_; }
   void setEditorLines(Page, const std::vector<std::string>& lines) override { editor_ = lines; }
@@ -156,17 +177,23 @@ struct Session {
 };
 
 // The line that says why a dialogue failed: the first one carrying a
-// failure message (port, time-out, write, refusal, deletion not confirmed).
+// failure message (port, time-out, hang-up, write, refusal, deletion not
+// confirmed); a port that did not open also gets the reason line after it.
 std::string failureText(const Session& s, const CommandOperator& op, TransferOutcome outcome) {
   if (outcome == TransferOutcome::LineTooLong) {
     for (auto it = op.lines.rbegin(); it != op.lines.rend(); ++it)
       if (it->find("too long") != std::string::npos || it->find("longer than") != std::string::npos)
         return toUtf8(*it, s.language);
   }
-  for (const std::string& line : op.lines) {
+  for (size_t i = 0; i < op.lines.size(); ++i) {
+    const std::string& line = op.lines[i];
+    if (line == Link::kHungUpText) return line;
     for (int id : {102, 103, 104, 122, 129}) {
       const std::string text = s.catalog.text(id);
-      if (!text.empty() && line.starts_with(text)) return toUtf8(line, s.language);
+      if (text.empty() || !line.starts_with(text)) continue;
+      std::string failure = toUtf8(line, s.language);
+      if (id == 102 && i + 1 < op.lines.size()) failure += "\n" + toUtf8(op.lines[i + 1], s.language);
+      return failure;
     }
   }
   switch (outcome) {
@@ -182,6 +209,7 @@ int exitCodeOf(TransferOutcome outcome) {
     case TransferOutcome::Refused:
     case TransferOutcome::NotDeleted: return kExitRefused;
     case TransferOutcome::Declined: return kExitDeclined;
+    case TransferOutcome::Cancelled: return CancelSignals::kExitCode;
     case TransferOutcome::EmptyEditor: return kExitFile;
     case TransferOutcome::LineTooLong: return kExitFile;
     default: return kExitLink;
@@ -226,23 +254,41 @@ void runTransfer(const TransferOptions& o) {
 
   TComm comm;
   std::unique_ptr<PortDirectory> ports;
-  if (!s.devicePath.empty()) {
-    comm.SetPathResolver([path = s.devicePath](const std::string&) { return path; });
-  } else {
-    ports = std::make_unique<PortDirectory>(".");
-  }
+  if (s.devicePath.empty()) ports = std::make_unique<PortDirectory>(".");
   Link link(comm, s.link, log, ports.get());
+  link.setDevicePath(s.devicePath);
   nc::ProgramTransfer transfer(link, log);
 
-  TransferOutcome outcome;
-  if (o.command == "send")
-    outcome = transfer.TransBtnClick(page);
-  else if (o.command == "receive")
-    outcome = transfer.RcvBtnClick(page);
-  else
-    outcome = transfer.DelProgBtnClick(page);
-  comm.Close();
+  // Progress on standard error, only where someone watches it.
+  ProgressLine progress(o.command);
+  if (progress.active()) {
+    op.progress = &progress;
+    link.progress().setObserver(&progress);
+  }
+  op.setInterrupted([&link] { return link.cancelRequested(); });
 
+  TransferOutcome outcome;
+  {
+    const CancelSignals cancelOnSignals(link);
+    if (o.command == "send")
+      outcome = transfer.TransBtnClick(page);
+    else if (o.command == "receive")
+      outcome = transfer.RcvBtnClick(page);
+    else
+      outcome = transfer.DelProgBtnClick(page);
+  }
+  comm.Close();
+  op.progress = nullptr;
+  link.progress().setObserver(nullptr);
+
+  if (outcome == TransferOutcome::Cancelled) {
+    std::string text = "cancelled; the port is closed";
+    if (o.command == "receive") {
+      const size_t n = transfer.linesReceived();
+      text += ", nothing was written (" + std::to_string(n) + (n == 1 ? " line" : " lines") + " had arrived)";
+    }
+    fail(o, text, CancelSignals::kExitCode);
+  }
   if (outcome != TransferOutcome::Done) {
     if (o.command == "receive" && transfer.linesReceived() > 0)
       std::cerr << "zarctl receive: " << transfer.linesReceived() << " lines had arrived; nothing was written\n";

@@ -1,7 +1,6 @@
 #include "link/Link.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -62,10 +61,11 @@ std::string Link::deviceNameFor(int comIndex) {
 }
 
 void Link::ConnectRS232(int comIndex) {
+  if (stopIfCancelled()) return;
   if (comm_.Enabled()) comm_.Close();
-  deviceName_ = deviceNameFor(comIndex);
+  deviceName_ = devicePath_.empty() ? deviceNameFor(comIndex) : devicePath_;
   lastOpenError_.clear();
-  bool explain = false;
+  std::string refused;  // a line setting the device would not take
   try {
     comm_.SetDeviceName(deviceName_);
     comm_.SetBaudRate(baudRateForSelector(settings_.baudSelector));
@@ -74,36 +74,61 @@ void Link::ConnectRS232(int comIndex) {
     comm_.Open();
   } catch (const CommError& e) {
     // A refused setting closes the port; refused queue sizes leave it open.
-    lastOpenError_ = e.what();
-    explain = true;
+    refused = e.what();
   }
+  const std::string label = comm_.DeviceLabel();
   if (comm_.Enabled()) {
-    log_.add(101, deviceName_);
-    if (explain) log_.add(0, lastOpenError_);
-    lastOpenError_.clear();
+    log_.add(101, label);
+    if (!refused.empty()) log_.add(0, label + ": " + refused);
     try {
       comm_.SetRTSState(true);
       comm_.SetDTRState(true);
     } catch (const CommError& e) {
-      log_.add(0, e.what());
+      log_.add(0, label + ": " + e.what());
       closeLink();
     }
     return;
   }
   comm_.Close();
-  log_.add(102, deviceName_);
-  if (lastOpenError_.empty()) {
-    lastOpenError_ = comm_.LastOpenError();
-    // Worth a line where the user can act: rights on the device, a port held elsewhere.
-    const int code = comm_.LastOpenErrorCode();
-    explain = code == EACCES || code == EPERM || code == EBUSY;
-  }
-  if (explain && !lastOpenError_.empty()) log_.add(0, lastOpenError_);
+  log_.add(102, label);
+  // Every cause gets its line, naming the device tried: the person can act
+  // on most of them (plug in, free the port, rights, the port number).
+  lastOpenError_ = refused.empty() ? comm_.LastOpenError()
+                                   : label + " refused the line settings (" +
+                                         std::to_string(baudRateValue(comm_.BaudRate())) +
+                                         " baud, 8 data bits, no parity): " + refused;
+  if (lastOpenError_.empty()) lastOpenError_ = label + " did not open.";
+  log_.add(0, lastOpenError_);
 }
 
 void Link::DelayMs(unsigned ms) {
   if (ms == 0) return;
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool Link::pause(unsigned ms) {
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    if (cancelRequested()) return false;
+    const auto left = end - Clock::now();
+    if (left <= Clock::duration::zero()) return true;
+    std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(kPumpIntervalMs)));
+  }
+}
+
+bool Link::stopIfCancelled() {
+  if (!cancelRequested()) return false;
+  if (!cancelled_) {
+    cancelled_ = true;
+    log_.add(0, kCancelledText);
+  }
+  failClosed();
+  return true;
+}
+
+void Link::clearCancel() noexcept {
+  cancelRequest_.store(false, std::memory_order_relaxed);
+  cancelled_ = false;
 }
 
 void Link::closeLink() {
@@ -123,6 +148,8 @@ bool Link::TransToZAR(std::string_view frame) { return transmit(frame, false); }
 bool Link::TransStr(std::string_view frame) { return transmit(frame, true); }
 
 bool Link::transmit(std::string_view frame, bool withText) {
+  // A frame boundary: a cancelled dialogue sends nothing more.
+  if (stopIfCancelled()) return false;
   std::string trace = "TRN: ";
   if (withText) trace += frame;
   bool ok = true;
@@ -131,20 +158,24 @@ bool Link::transmit(std::string_view frame, bool withText) {
       const int n = comm_.Write(frame.data(), static_cast<uint32_t>(frame.size()));
       // -1 (closed port) counts as sent; a short write does not.
       ok = n < 0 || n == static_cast<int>(frame.size());
+      if (n > 0) progress_.countSent(static_cast<size_t>(n));
     }
   } else {
     const unsigned delay = static_cast<unsigned>(std::max(settings_.byteDelayMs, 0));
     for (const char c : frame) {
       appendHex(trace, static_cast<unsigned char>(c));
-      if (comm_.Write(&c, 1) == 0) {
+      const int n = comm_.Write(&c, 1);
+      if (n == 0) {
         ok = false;
         break;
       }
+      if (n > 0) progress_.countSent(1);
       DelayMs(delay);
     }
   }
   if (!ok) {
-    log_.add(104);
+    if (comm_.HungUp()) log_.add(0, kHungUpText);
+    else log_.add(104);
     failClosed();
     return false;
   }
@@ -154,8 +185,10 @@ bool Link::transmit(std::string_view frame, bool withText) {
 
 // One byte attempt: like a one-byte read with the port's read time-out, but
 // waiting in short slices with the event pump in between. 1: a byte came;
-// 0: none within the read time-out; -1: the port is closed or hung up.
+// 0: none within the read time-out; -1: the port is closed or hung up;
+// kReadCancelled: a cancel was requested meanwhile.
 int Link::readOneByte(unsigned char& byte, long long timeoutMs, Clock::time_point start) {
+  if (cancelRequested()) return kReadCancelled;
   if (!comm_.Enabled()) {
     // A read on a closed port fails at once; wait a slice (not a busy loop)
     // so the caller's time-out check comes round at the usual pace.
@@ -171,6 +204,7 @@ int Link::readOneByte(unsigned char& byte, long long timeoutMs, Clock::time_poin
     if (ready > 0 && comm_.Read(&byte, 1) == 1) return 1;
     if (Clock::now() >= attemptEnd) return 0;
     log_.op().processEvents();
+    if (cancelRequested()) return kReadCancelled;
   }
 }
 
@@ -181,16 +215,25 @@ bool Link::receive(int limit, int report, bool progNo) {
   int count = 0;
   bool complete = false;
   do {
+    if (stopIfCancelled()) {
+      buffer_.clear();
+      return false;
+    }
     log_.op().processEvents();
     unsigned char byte = 0;
     const int got = readOneByte(byte, timeoutMs, start);
     if (got == 1) {
       buffer_.push_back(static_cast<char>(byte));
+      progress_.countReceived(1);
       ++count;
       complete = byte == frames::LF || byte == frames::ETX;
-    } else if (msSince(start) >= timeoutMs || comm_.HungUp()) {
+    } else if (got == kReadCancelled) {
+      continue;  // acted on at the top
+    } else if (const bool hungUp = comm_.HungUp(); hungUp || msSince(start) >= timeoutMs) {
+      // A hang-up is seen at once (the line reports it); it is not a silent controller.
       buffer_.clear();
-      log_.add(103);
+      if (hungUp) log_.add(0, kHungUpText);
+      else log_.add(103);
       log_.op().beep();
       failClosed();
       return false;

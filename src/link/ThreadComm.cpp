@@ -172,8 +172,15 @@ std::string groupOf(const std::string& path) {
   return found->gr_name;
 }
 
+// "COM3 (/dev/ttyUSB0)", or the path alone when it was given as the name.
+std::string deviceLabel(const std::string& name, const std::string& path) {
+  if (path.empty() || path == name) return name;
+  return name + " (" + path + ")";
+}
+
 std::string openFailureText(int error, const std::string& name, const std::string& path) {
-  const std::string what = name == path ? path : name + " (" + path + ")";
+  const std::string what = deviceLabel(name, path);
+  const bool byNumber = name != path;
   switch (error) {
     case EACCES:
     case EPERM: {
@@ -187,7 +194,8 @@ std::string openFailureText(int error, const std::string& name, const std::strin
     case ENOENT:
     case ENODEV:
     case ENXIO:
-      return what + " is not present: is the adapter plugged in? (COM numbers: Ports.ini)";
+      return what + " is not present: is the adapter plugged in?" +
+             (byNumber ? " (COM numbers: Ports.ini)" : "");
     default:
       return what + ": " + std::strerror(error);
   }
@@ -247,8 +255,7 @@ void TThreadComm::Open() {
     if (!device_->isCharacterDevice()) {
       DestroyHandle();
       lastOpenErrorCode_ = -1;
-      lastOpenError_ = (deviceName_ == devicePath_ ? devicePath_ : deviceName_ + " (" + devicePath_ + ")") +
-                       " is not a serial device.";
+      lastOpenError_ = deviceLabel(deviceName_, devicePath_) + " is not a serial device (not a terminal).";
       return;
     }
     device_->setEventMask(kEvAll);
@@ -482,6 +489,8 @@ void TThreadComm::SetStopBits(TStopBits bits) { setLineProperty(stopBits_, bits)
 void TThreadComm::SetDataBits(TDataBits bits) { setLineProperty(dataBits_, bits); }
 void TThreadComm::SetOptions(TCommOptions options) { setLineProperty(options_, options); }
 void TThreadComm::SetFlowControl(TFlowControl flow) { setLineProperty(flowControl_, flow); }
+
+std::string TThreadComm::DeviceLabel() const { return deviceLabel(deviceName_, devicePath_); }
 
 bool TThreadComm::HungUp() const { return enabled_ && device_->hungUp(); }
 

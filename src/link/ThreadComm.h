@@ -213,6 +213,9 @@ class TThreadComm {
   int LastOpenErrorCode() const { return lastOpenErrorCode_; }
   // The path the last Open used.
   const std::string& DevicePath() const { return devicePath_; }
+  // The device as messages name it: "COM3 (/dev/ttyUSB0)", the path alone
+  // when the name was a path ("/dev/pts/3"), the name when it maps to none.
+  std::string DeviceLabel() const;
   // True once the open line hung up (adapter unplugged, peer closed).
   bool HungUp() const;
   // Waits up to timeoutMs for input: 1 input waits, 0 time-out, -1 closed or hung up.

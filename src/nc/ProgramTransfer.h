@@ -7,8 +7,9 @@
 //   ProgramTransfer transfer(link, log);
 //   TransferOutcome how = transfer.TransBtnClick(page);
 //
-// Each handler runs its whole dialogue synchronously under the link's
-// dialogue guard. It talks to the person through the log's operator:
+// Each handler runs its whole dialogue synchronously as one Exchange run
+// (link/Exchange.h): one dialogue at a time, the port closed on every way
+// out. It talks to the person through the log's operator:
 // confirmations, the beep, message lines into the program page's message
 // area and the program editor (lines are read afresh while a send runs, so
 // the editor stays live). The window's fields travel in and out through
@@ -18,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/Exchange.h"
 #include "link/Link.h"
 #include "ui/MessageLog.h"
 
@@ -38,19 +40,9 @@ struct ProgramPage {
   int comIndex = 1;         // COM_Select list index (0 = COM1)
 };
 
-// How a dialogue ended, for callers that act on it (exit codes, buttons).
-enum class TransferOutcome {
-  Done,          // ran to its end (a send also after an unconfirmed deletion)
-  EmptyEditor,   // a send with nothing in the editor
-  Declined,      // the person declined a confirmation
-  NotDeleted,    // a delete the controller did not confirm
-  Refused,       // the controller answered a required step with the NAK frame
-  LinkFailed,    // no reply in time, a write failed, or the port did not open
-  LineTooLong,   // a program line does not fit into one frame, or came back over-long
-  Busy,          // another dialogue holds the link
-};
-
-std::string_view outcomeName(TransferOutcome outcome);
+// How a dialogue ended (the outcome every dialogue family shares).
+using TransferOutcome = zar::DialogueOutcome;
+using zar::outcomeName;
 
 // Longest program line frame, prefix and CR LF included.
 inline constexpr size_t kMaxLineFrame = 255;
@@ -72,7 +64,7 @@ class ProgramTransfer {
     kAskDeleteFirst = 130,
   };
 
-  ProgramTransfer(Link& link, const MessageLog& log) : link_(link), log_(log) {}
+  ProgramTransfer(Link& link, const MessageLog& log) : x_(link, log, Page::Program) {}
 
   // TransBtn: sends the editor's program into page.slot, offering to delete
   // the program the slot holds first. Updates page.tmpProgName.
@@ -94,26 +86,9 @@ class ProgramTransfer {
   TransferOutcome send(ProgramPage& page);
   TransferOutcome receive(ProgramPage& page);
   TransferOutcome remove(ProgramPage& page);
-  template <typename Dialogue>
-  TransferOutcome guarded(Dialogue&& dialogue);
 
-  // Sends `frame` and requires an accepted reply (report 1); on failure
-  // `failure_` tells a refusal from a dead link.
-  bool require(std::string_view frame);
-  // Sends `frame` and reads a reply with report 0; true when accepted.
-  bool ask(std::string_view frame);
-  bool receiveRequired();
-  // One reply line with report 1, joining the pieces of a line longer than
-  // the reply limit. False (and `tooLong` set when that was why) on failure.
-  bool receiveLine(std::string& line, bool& tooLong);
-
-  bool confirm(const std::string& text);
-  void message(int id, std::string_view extra = {});
-
-  Link& link_;
-  const MessageLog& log_;
+  Exchange x_;
   size_t linesReceived_ = 0;
-  TransferOutcome failure_ = TransferOutcome::LinkFailed;
 };
 
 }  // namespace zar::nc

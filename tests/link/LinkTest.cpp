@@ -115,17 +115,26 @@ TEST_F(LinkTest, ConnectNamesThePortAndReportsTheOutcome) {
   EXPECT_EQ(comm.BaudRate(), br19200);
   EXPECT_EQ(comm.DataBits(), da8);
   EXPECT_EQ(comm.Parity(), paNone);
-  EXPECT_EQ(lines(), (std::vector<std::string>{"#101:COM9"}));
+  // Named as opened: the COM name and the device behind it.
+  EXPECT_EQ(lines(), (std::vector<std::string>{"#101:COM9 (" + pty.path() + ")"}));
 
   link.ConnectRS232(9);  // closes first, then COM10 with its prefix
   ASSERT_TRUE(comm.Enabled());
-  EXPECT_EQ(lines().back(), "#101:\\\\.\\COM10");
+  EXPECT_EQ(lines().back(), "#101:\\\\.\\COM10 (" + pty.path() + ")");
 
   link.ConnectRS232(3);  // COM4 stands for nothing here
   EXPECT_FALSE(comm.Enabled());
-  EXPECT_EQ(lines().back(), "#102:COM4");
-  EXPECT_EQ(lines().size(), 3u);  // nothing the user could fix: no extra line
-  EXPECT_FALSE(link.lastOpenError().empty());
+  ASSERT_EQ(lines().size(), 4u);
+  EXPECT_EQ(lines()[2], "#102:COM4");
+  EXPECT_EQ(lines()[3], "COM4 is not assigned to a serial device (see Ports.ini).");
+  EXPECT_EQ(link.lastOpenError(), lines()[3]);
+
+  // A device path set for every connection is named alone, whatever the list index.
+  lines().clear();
+  link.setDevicePath(pty.path());
+  link.ConnectRS232(3);
+  ASSERT_TRUE(comm.Enabled());
+  EXPECT_EQ(lines(), (std::vector<std::string>{"#101:" + pty.path()}));
 }
 
 TEST_F(LinkTest, ConnectExplainsABusyPort) {
@@ -136,7 +145,7 @@ TEST_F(LinkTest, ConnectExplainsABusyPort) {
   link.ConnectRS232(8);
   EXPECT_FALSE(comm.Enabled());
   ASSERT_EQ(lines().size(), 2u);
-  EXPECT_EQ(lines()[0], "#102:COM9");
+  EXPECT_EQ(lines()[0], "#102:COM9 (" + pty.path() + ")");
   EXPECT_NE(lines()[1].find("in use"), std::string::npos);
 }
 
@@ -321,11 +330,16 @@ TEST_F(LinkTest, DialogueWithAPeerThread) {
 
 TEST_F(LinkTest, HangUpFailsSendAndReceiveAtOnce) {
   connect();
-  pty.hangUp();
+  std::thread peer([&] {
+    std::this_thread::sleep_for(100ms);
+    pty.hangUp();
+  });
   const auto start = Clock::now();
-  EXPECT_FALSE(link.ReceiveFromZAR(Link::kReplyLimit, 1));
+  EXPECT_FALSE(link.ReceiveFromZAR(Link::kReplyLimit, 0));  // even where a reply is not required
+  peer.join();
   EXPECT_LT(secondsSince(start), 0.5);
-  EXPECT_EQ(lines(), (std::vector<std::string>{"#103:", "#107:"}));
+  EXPECT_EQ(lines(), (std::vector<std::string>{std::string(Link::kHungUpText), "#107:"}));
+  EXPECT_EQ(op.beeps, 1);
 
   // Reconnected to a line that is gone: the write fails, the port closes.
   PtyPair second;
@@ -333,8 +347,40 @@ TEST_F(LinkTest, HangUpFailsSendAndReceiveAtOnce) {
   connect();
   second.hangUp();
   EXPECT_FALSE(link.TransToZAR(frames::kAttention));
-  EXPECT_EQ(lines(), (std::vector<std::string>{"#104:", "#107:"}));
+  EXPECT_EQ(lines(), (std::vector<std::string>{std::string(Link::kHungUpText), "#107:"}));
   EXPECT_FALSE(comm.Enabled());
+}
+
+TEST_F(LinkTest, CancelStopsEveryPrimitiveAndIsReportedOnce) {
+  connect();
+  // Requested from another thread while a reply is awaited: the wait ends
+  // within a pump interval, the port closes.
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(100ms);
+    link.requestCancel();
+  });
+  const auto start = Clock::now();
+  EXPECT_FALSE(link.ReceiveFromZAR(Link::kReplyLimit, 1));
+  canceller.join();
+  EXPECT_LT(secondsSince(start), 0.3);
+  EXPECT_FALSE(comm.Enabled());
+  EXPECT_TRUE(link.cancelled());
+
+  // From then on nothing opens, nothing goes out, nothing more is said.
+  link.ConnectRS232(8);
+  EXPECT_FALSE(comm.Enabled());
+  EXPECT_FALSE(link.TransToZAR(frames::kAttention));
+  EXPECT_FALSE(link.pause(5000));
+  EXPECT_EQ(lines(), (std::vector<std::string>{std::string(Link::kCancelledText), "#107:"}));
+  EXPECT_EQ(op.beeps, 0);
+
+  // The request ends with the dialogue that saw it.
+  { DialogueGuard dialogue(link); }
+  EXPECT_FALSE(link.cancelRequested());
+  EXPECT_FALSE(link.cancelled());
+  connect();
+  ASSERT_TRUE(link.TransToZAR(frames::kAttention));
+  EXPECT_EQ(pty.receive(4), frames::kAttention);
 }
 
 TEST_F(LinkTest, OneDialogueAtATime) {

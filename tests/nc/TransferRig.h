@@ -43,6 +43,8 @@ struct Rig {
   }
 
   std::vector<std::string>& log_() { return op.messages[Page::Program]; }
+  // Message 101 as the link writes it for the controller's device.
+  std::string opened() const { return msg(101, "COM2 (" + ctrl.devicePath() + ")"); }
   std::vector<std::string>& editor() { return op.editors[Page::Program]; }
   bool has(const std::string& line) {
     for (const auto& l : log_())

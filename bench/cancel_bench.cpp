@@ -1,0 +1,114 @@
+// Time from a cancel request to the port being closed, during a 2000-line
+// send to the virtual controller:
+//   - while the controller answers (unpaced, and paced at 19200 baud);
+//   - while a reply is awaited from a controller that has gone silent.
+// The request comes from another thread (as a window's button or a signal
+// handler would make it) once the controller has taken frame 200; the
+// figure is the time until the port is closed (Enabled() false).
+// Run: build/bench/cancel_bench  (cancel_to_closed_ms: mean; max_ms: worst)
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "controller/VirtualController.h"
+#include "link/Link.h"
+#include "nc/ProgramTransfer.h"
+#include "ui/Operator.h"
+
+namespace {
+
+using namespace zar;
+using Clock = std::chrono::steady_clock;
+
+// Answers every confirmation with OK, keeps the editor, drops message lines.
+class QuietOperator : public Operator {
+ public:
+  std::vector<std::string> editor;
+  Page currentPage() const override { return Page::Program; }
+  void appendMessage(Page, std::string_view) override {}
+  int showCatalogDialog(std::string_view, DialogType, const std::vector<ButtonKind>&, int) override { return mrOk; }
+  void beep() override {}
+  void processEvents() override {}
+  std::vector<std::string> editorLines(Page) const override { return editor; }
+  void setEditorLines(Page, const std::vector<std::string>& lines) override { editor = lines; }
+  void appendEditorLine(Page, std::string_view line) override { editor.emplace_back(line); }
+  size_t editorLineCount(Page) const override { return editor.size(); }
+  std::string editorLine(Page, size_t i) const override { return i < editor.size() ? editor[i] : std::string(); }
+};
+
+constexpr size_t kCancelAtFrame = 200;
+
+// One cancelled send; returns the milliseconds from the request to the closed port.
+double cancelOnce(benchmark::State& state, int paceBaud, bool silent) {
+  controller::ControllerConfig config;
+  config.paceBaud = paceBaud;
+  if (silent) config.faults.push_back(controller::Fault::noReply("store.line"));
+  controller::VirtualController ctrl(config);
+  std::string error;
+  if (!ctrl.start(&error)) {
+    state.SkipWithError(error.c_str());
+    return 0;
+  }
+  QuietOperator op;
+  for (int i = 0; i < 2000; ++i) op.editor.push_back("G01 X" + std::to_string(i % 100));
+  MessageCatalog catalog;
+  MessageLog log(catalog, op);
+  TComm comm;
+  const std::string path = ctrl.devicePath();
+  comm.SetPathResolver([path](const std::string&) { return path; });
+  LinkSettings settings;
+  settings.transitMode = 1;
+  settings.baudSelector = 5;
+  settings.reconnectDelayMs = 0;
+  settings.timeoutMs = 10000;
+  Link link(comm, settings, log);
+  nc::ProgramTransfer transfer(link, log);
+  nc::ProgramPage page;
+  page.slot = 42;
+  page.progName = "BENCH";
+
+  // Silent: the first program line is never answered; wait a while in it.
+  const size_t frame = silent ? 8 : kCancelAtFrame;  // frame 8: N1 after query, store, slot, name
+  double ms = 0;
+  std::thread canceller([&] {
+    ctrl.waitForFrames(frame, 60000);
+    if (silent) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto requested = Clock::now();
+    link.requestCancel();
+    while (comm.Enabled() && Clock::now() - requested < std::chrono::seconds(20))
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    ms = std::chrono::duration<double, std::milli>(Clock::now() - requested).count();
+  });
+  const nc::TransferOutcome outcome = transfer.TransBtnClick(page);
+  canceller.join();
+  if (outcome != nc::TransferOutcome::Cancelled) state.SkipWithError("the send was not cancelled");
+  ctrl.stop();
+  return ms;
+}
+
+void run(benchmark::State& state, int paceBaud, bool silent) {
+  std::vector<double> all;
+  for (auto _ : state) {
+    const double ms = cancelOnce(state, paceBaud, silent);
+    all.push_back(ms);
+    state.SetIterationTime(ms / 1000.0);
+  }
+  if (all.empty()) return;
+  state.counters["max_ms"] = *std::max_element(all.begin(), all.end());
+  std::sort(all.begin(), all.end());
+  state.counters["median_ms"] = all[all.size() / 2];
+}
+
+void BM_CancelWhileAnsweringUnpaced(benchmark::State& state) { run(state, 0, false); }
+void BM_CancelWhileAnswering19200(benchmark::State& state) { run(state, 19200, false); }
+void BM_CancelWhileAwaitingAReply(benchmark::State& state) { run(state, 0, true); }
+
+BENCHMARK(BM_CancelWhileAnsweringUnpaced)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CancelWhileAnswering19200)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CancelWhileAwaitingAReply)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
