@@ -506,7 +506,10 @@ bool TMainForm::askToStopDialogue() {
   const bool stop = askYesNo(*this, QString::fromUtf8(shellTexts(settings_.language).stopDialogue));
   stopQuestionShown_ = false;
   if (!stop) return false;
+  // The dialogue stops at its next frame boundary (or while it waits for a
+  // reply), closes the port and says so; then the window closes.
   exitAfterDialogue_ = true;
+  link_->requestCancel();
   return true;
 }
 

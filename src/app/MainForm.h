@@ -336,8 +336,9 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   void fillPortBox();
   void closeCommPort();
   void FormClose();
-  // Exit while a dialogue runs: asks whether to stop it; on yes the window
-  // closes once the dialogue has ended. True when the person said yes.
+  // Exit while a dialogue runs: asks whether to stop it; on yes the
+  // dialogue is cancelled and the window closes once it has ended. True
+  // when the person said yes.
   bool askToStopDialogue();
   QPlainTextEdit* messageArea(Page page) const;
   QPlainTextEdit* editor(Page page) const;

@@ -183,19 +183,24 @@ std::vector<std::string> linesOf(const QString& text) {
   return lines;
 }
 
-// Runs `action` once, from the event pump, when the send has echoed the
-// line "N<line> ...": the dialogue is then waiting for that line's reply.
-void duringLine(QObject* context, const QPlainTextEdit* messages, int line, std::function<void()> action) {
+// Runs `action` once, from the event pump, as soon as `ready` holds.
+void when(QObject* context, std::function<bool()> ready, std::function<void()> action) {
   auto* poll = new QTimer(context);
   poll->setInterval(0);
-  const QString echo = QStringLiteral("\nN%1 ").arg(line);
   QObject::connect(poll, &QTimer::timeout, context, [=] {
-    if (!messages->toPlainText().contains(echo)) return;
+    if (!ready()) return;
     poll->stop();
     poll->deleteLater();
     action();
   });
   poll->start();
+}
+
+// ... when the send has echoed the line "N<line> ...": the dialogue is then
+// waiting for that line's reply.
+void duringLine(QObject* context, const QPlainTextEdit* messages, int line, std::function<void()> action) {
+  const QString echo = QStringLiteral("\nN%1 ").arg(line);
+  when(context, [=] { return messages->toPlainText().contains(echo); }, std::move(action));
 }
 
 TEST_F(ProgramPageTest, ASendTakesTheProgramOnceAndNothingInTheWindowChangesOrEndsIt) {
@@ -233,6 +238,10 @@ TEST_F(ProgramPageTest, ASendTakesTheProgramOnceAndNothingInTheWindowChangesOrEn
     yesNoAnswer = mrNo;
     f.CloseBtn->click();
     seen.closed = !f.isVisible();
+    // What no person can do, but a stray handler might: the editor and the
+    // slot change under the send. What goes out was taken at its start.
+    f.ProgramMemo->setPlainText(QStringLiteral("X1\nM30"));
+    f.ProgNoEdit->setValue(7);
   });
   f.show();
   f.TransBtn->click();
@@ -257,24 +266,50 @@ TEST_F(ProgramPageTest, ASendTakesTheProgramOnceAndNothingInTheWindowChangesOrEn
   EXPECT_TRUE(f.PageControl->isTabEnabled(1) && f.PageControl->isTabEnabled(2));
 }
 
-TEST_F(ProgramPageTest, ExitDuringASendClosesTheWindowOnlyWhenTheDialogueHasEnded) {
+TEST_F(ProgramPageTest, ExitDuringASendStopsItCleanlyAndThenCloses) {
   TMainForm& f = *form;
   f.ProgramMemo->setPlainText(numberedProgram(30));
   f.ProgNoEdit->setValue(6);
   ctrl.addFault(Fault::delay("store.line:5", 150));
   bool closedWhileRunning = true;
   duringLine(&f, f.MsgMemo, 5, [&] {
-    f.close();  // the window's close button
+    f.close();  // the window's close button; Yes, stop it
     closedWhileRunning = !f.isVisible();
   });
   f.show();
   f.TransBtn->click();
 
   EXPECT_FALSE(closedWhileRunning);
-  ASSERT_EQ(windowQuestions.size(), 1u);
-  EXPECT_FALSE(f.isVisible());   // closed once the dialogue was over
+  ASSERT_GE(windowQuestions.size(), 1u);  // stop it and exit? Yes
+  // Nothing went out after the line being acknowledged; the port is closed
+  // and the message area says the send was stopped, not that it completed.
+  EXPECT_FALSE(messages().contains(QStringLiteral("\nN6 ")));
+  EXPECT_FALSE(messages().contains(text(106)));
+  EXPECT_TRUE(messages().contains(QString::fromLatin1(Link::kCancelledText.data(),
+                                                      static_cast<int>(Link::kCancelledText.size()))));
   EXPECT_FALSE(f.CommPort.Enabled());
+  EXPECT_FALSE(f.link().busy());
+  // Then the window closed, through its usual way (settings written); the
+  // program was not sent whole, so it still counts as changed, and the
+  // question about that was answered Yes too.
+  EXPECT_FALSE(f.isVisible());
+  EXPECT_EQ(windowQuestions.size(), 2u);
   EXPECT_TRUE(fs::exists(dir / "Init.Ini"));
+}
+
+TEST_F(ProgramPageTest, ExitDuringADialogueAnsweredNoLetsItFinish) {
+  TMainForm& f = *form;
+  ctrl.setProgram(3, {"HELD", {"G00 X0", "G01 X5", "M30"}});
+  f.ProgNoEdit->setValue(3);
+  ctrl.addFault(Fault::delay("list.line:2", 150));
+  yesNoAnswer = mrNo;
+  f.show();
+  when(&f, [&] { return f.ProgramMemo->toPlainText() == QStringLiteral("G00 X0"); }, [&] { f.CloseBtn->click(); });
+  f.RcvBtn->click();
+  ASSERT_EQ(windowQuestions.size(), 1u);
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(f.ProgramMemo->toPlainText(), QStringLiteral("G00 X0\nG01 X5\nM30"));
+  EXPECT_TRUE(messages().contains(text(109)));
 }
 
 TEST_F(ProgramPageTest, WriteAndReadAFileThroughTheChoosers) {
