@@ -119,7 +119,7 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   // 9. Remembered file names.
   fileChoice_.LastFileName = {"TMP", "TMP", "TMP"};
   // 10. Where "Init.Ini" is: the working directory for the run.
-  initIniPath_ = joinPath(workingDirectory_, kInitIniName);
+  initIniPath_ = FileLocator(workingDirectory_).writePath(FileKind::Config, kInitIniName);
   // 11.-12. Catalog and captions.
   catalog_.load(workingDirectory_, settings_.language);
   dialogCaptions_.setCatalog(catalog_);
@@ -441,7 +441,8 @@ void TMainForm::VersionBtnClick() {
 }
 
 void TMainForm::SpeedButton1Click() {
-  const QString manual = QString::fromStdString(joinPath(workingDirectory_, kManualFileName));
+  const QString manual =
+      QString::fromStdString(FileLocator(workingDirectory_).readPath(FileKind::Data, kManualFileName));
   if (openDocument && openDocument(manual)) return;
   QMessageBox box(QMessageBox::NoIcon, productTitle(settings_.language), QString::fromLatin1(kManualFailureText),
                   QMessageBox::Ok, this);

@@ -103,8 +103,9 @@ StartOptions parseOptions(int argc, char** argv) {
                           .arg(parser.value(virtualController));
     }
   }
-  options.virtualState = parser.isSet(virtualState) ? parser.value(virtualState)
-                                                    : QStringLiteral("VirtualController.state");
+  options.virtualState = parser.isSet(virtualState)
+                             ? parser.value(virtualState)
+                             : QString::fromStdString(zar::controller::defaultStateFile({}));
   return options;
 }
 

@@ -8,8 +8,11 @@
 // Data files are read-only and shipped with the program (message catalogs,
 // "Customer.ini", parameter definition and address tables, the manual);
 // config files are read at start and written back ("Init.Ini", "Ports.ini");
-// state files are kept between runs (the virtual controller's slots). Today
-// every kind lives in the working directory, the directory of "Init.Ini".
+// state files are what a run leaves behind for the next one or for the user
+// (the virtual controller's slots, the conversion dump "Test.TXT"). Today
+// every kind lives in the working directory, the directory of "Init.Ini";
+// other places (the user's and the installed directories) are decided here
+// and nowhere else, so callers never build such a path themselves.
 
 #include <string>
 #include <string_view>

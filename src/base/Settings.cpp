@@ -1,23 +1,23 @@
 #include "base/Settings.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+
+#include "base/FileLocator.h"
+#include "base/InputFile.h"
+#include "base/SafeFile.h"
 
 namespace zar {
 namespace {
 
+// A settings file that cannot be read (missing, a directory, a FIFO, too
+// large) counts as missing.
 std::string readWholeFile(const std::string& path, bool& ok) {
-  std::ifstream in(path, std::ios::binary);
-  ok = static_cast<bool>(in);
-  if (!ok) return {};
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string content;
+  ok = readInputFile(path, content, nullptr);
+  return content;
 }
 
 // The integer after the last '=' of a line; false when the line has none.
@@ -165,7 +165,8 @@ void readInitIni(Settings& s, std::string_view content) {
 
 bool loadInitIni(Settings& settings, const std::string& directory) {
   bool ok = false;
-  const std::string content = readWholeFile(joinPath(directory, kInitIniName), ok);
+  const std::string content =
+      readWholeFile(FileLocator(directory).readPath(FileKind::Config, kInitIniName), ok);
   if (!ok) return false;
   readInitIni(settings, content);
   return true;
@@ -188,32 +189,10 @@ std::string formatInitIni(const Settings& s, int selectedPort) {
   return buffer;
 }
 
-bool saveInitIni(const Settings& settings, int selectedPort, const std::string& directory) {
-  const std::string text = formatInitIni(settings, selectedPort);
-  const std::string path = joinPath(directory, kInitIniName);
-  const std::string temporary = path + ".new";
-
-  auto writeTo = [&text](const std::string& target, bool sync) {
-    std::FILE* f = std::fopen(target.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && ok;
-    if (sync) ok = ::fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    return ok;
-  };
-
-  if (writeTo(temporary, true)) {
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (!ec) return true;
-    std::filesystem::remove(temporary, ec);
-  } else {
-    std::error_code ec;
-    std::filesystem::remove(temporary, ec);
-  }
-  // The directory may refuse new files while the file itself is writable.
-  return writeTo(path, false);
+bool saveInitIni(const Settings& settings, int selectedPort, const std::string& directory,
+                 std::string* error) {
+  const std::string path = FileLocator(directory).writePath(FileKind::Config, kInitIniName);
+  return replaceFileContent(path, formatInitIni(settings, selectedPort), error);
 }
 
 CustomerSettings readCustomerIni(std::string_view content) {
@@ -233,9 +212,15 @@ CustomerSettings readCustomerIni(std::string_view content) {
 
 CustomerSettings loadCustomerIni(const std::string& directory) {
   bool ok = false;
-  const std::string content = readWholeFile(joinPath(directory, kCustomerIniName), ok);
+  const std::string content =
+      readWholeFile(FileLocator(directory).readPath(FileKind::Data, kCustomerIniName), ok);
   if (!ok) return CustomerSettings{};
   return readCustomerIni(content);
+}
+
+int customerLanguageOrEnglish(const std::string& directory) {
+  if (FileLocator(directory).find(FileKind::Data, kCustomerIniName).empty()) return 1;
+  return loadCustomerIni(directory).language;
 }
 
 Settings loadSettings(const std::string& directory) {

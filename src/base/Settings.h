@@ -66,15 +66,19 @@ std::vector<std::string> splitTextPieces(std::string_view content, int pieceLeng
 // what they hold; a missing line 2 sets the byte delay to 50). The rule for
 // the default port against the port count is applied once all lines are read.
 void readInitIni(Settings& settings, std::string_view content);
-// Reads "<directory>/Init.Ini"; false when there is no such file (defaults kept).
+// Reads "Init.Ini" of the working directory `directory`; false when there is
+// no such file (defaults kept).
 bool loadInitIni(Settings& settings, const std::string& directory);
 
 // The seven lines of "Init.Ini" with CR LF line ends; `selectedPort` is the
 // list index selected in the port box at close (-1 when none).
 std::string formatInitIni(const Settings& settings, int selectedPort);
-// Writes "<directory>/Init.Ini" (through a temporary file, so a failed write
-// leaves the previous file intact). False when it cannot be written.
-bool saveInitIni(const Settings& settings, int selectedPort, const std::string& directory);
+// Writes "Init.Ini" of the working directory `directory` through the safe
+// replace: a failed write leaves the previous file intact, and two programs
+// closing at once leave one whole file. False (*error says why) when it
+// cannot be written.
+bool saveInitIni(const Settings& settings, int selectedPort, const std::string& directory,
+                 std::string* error = nullptr);
 
 // Installation settings as "Customer.ini" gives them.
 struct CustomerSettings {
@@ -83,9 +87,12 @@ struct CustomerSettings {
   int splashTime = 1500;
 };
 CustomerSettings readCustomerIni(std::string_view content);
-// Reads "<directory>/Customer.ini"; without the file: language 0, baud
-// selector 4, splash time 1500.
+// Reads "Customer.ini" for the working directory `directory`; without the
+// file: language 0, baud selector 4, splash time 1500.
 CustomerSettings loadCustomerIni(const std::string& directory);
+// The catalog language where no window decides it (the command line): that
+// of "Customer.ini", English without the file.
+int customerLanguageOrEnglish(const std::string& directory);
 
 // The whole start-up reading for a working directory: defaults, "Init.Ini",
 // the port index check against the port count, then "Customer.ini".

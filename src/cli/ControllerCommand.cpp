@@ -2,6 +2,7 @@
 // foreground until SIGINT or SIGTERM. The first line of standard output is
 // the device to connect to.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -33,9 +34,61 @@ struct ControllerOptions {
   std::vector<std::string> faults;
 };
 
-[[noreturn]] void failWith(const std::string& message, int code = 2) {
+constexpr int kExitCannotStart = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kExitCodes =
+    "Exit codes: 0 stopped by SIGINT or SIGTERM, or after a hang-up it was asked to make; 1 could "
+    "not start or save (the state file is not a readable regular file, the link path is taken, "
+    "no pseudo-terminal); 2 bad arguments.";
+
+[[noreturn]] void failWith(const std::string& message, int code = kExitUsage) {
   std::cerr << "zarctl controller: " << message << "\n";
   throw CLI::RuntimeError(code);
+}
+
+// --link PATH may be made when nothing is there, or when an earlier run left
+// its link behind (a link to a pseudo-terminal, killed before it could remove
+// it). Anything else at PATH belongs to someone else and is refused.
+bool linkPathFree(const std::string& path, bool& stale, std::string* why) {
+  stale = false;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return true;
+    *why = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISLNK(st.st_mode)) {
+    *why = "it exists and is not a link this command made";
+    return false;
+  }
+  char target[4096] = {};
+  const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+  if (n < 0 || std::string_view(target, static_cast<size_t>(n)).rfind("/dev/pts/", 0) != 0) {
+    *why = "it is a link to " + std::string(target) + ", not one this command made";
+    return false;
+  }
+  stale = true;
+  return true;
+}
+
+// Makes PATH a link to the device; a stale link is replaced in one step.
+bool makeLink(const std::string& device, const std::string& path, std::string* why) {
+  bool stale = false;
+  if (!linkPathFree(path, stale, why)) return false;
+  if (!stale) {
+    if (::symlink(device.c_str(), path.c_str()) == 0) return true;
+    *why = std::strerror(errno);
+    return false;
+  }
+  const std::string fresh = path + ".new-" + std::to_string(::getpid());
+  ::unlink(fresh.c_str());
+  if (::symlink(device.c_str(), fresh.c_str()) != 0 || ::rename(fresh.c_str(), path.c_str()) != 0) {
+    *why = std::strerror(errno);
+    ::unlink(fresh.c_str());
+    return false;
+  }
+  return true;
 }
 
 void runController(const ControllerOptions& o) {
@@ -66,6 +119,17 @@ void runController(const ControllerOptions& o) {
   if (o.trace)
     config.monitor = [](const TrafficEntry& e) { std::cerr << e.describe() << std::endl; };
 
+  // Both paths are checked while SIGINT and SIGTERM still end the process;
+  // the state file is read once here for that (a FIFO or directory is
+  // refused, never waited on).
+  std::string error;
+  if (!o.link.empty()) {
+    bool stale = false;
+    if (!linkPathFree(o.link, stale, &error))
+      failWith("will not make the link " + o.link + ": " + error, kExitCannotStart);
+  }
+  if (!o.stateFile.empty() && !loadState(o.stateFile, nullptr, &error)) failWith(error, kExitCannotStart);
+
   // Block the stop signals before the controller's thread exists, so that
   // only this thread takes them.
   sigset_t stopSignals;
@@ -75,16 +139,12 @@ void runController(const ControllerOptions& o) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   VirtualController controller(std::move(config));
-  std::string error;
-  if (!controller.start(&error)) failWith(error, 1);
+  if (!controller.start(&error)) failWith(error, kExitCannotStart);
   const std::string device = controller.devicePath();
   // A stable name for the device, e.g. for a fixed COM number in Ports.ini.
-  if (!o.link.empty()) {
-    ::unlink(o.link.c_str());
-    if (::symlink(device.c_str(), o.link.c_str()) != 0) {
-      controller.stop();
-      failWith("cannot create the link " + o.link + ": " + std::strerror(errno), 1);
-    }
+  if (!o.link.empty() && !makeLink(device, o.link, &error)) {
+    controller.stop();
+    failWith("cannot create the link " + o.link + ": " + error, kExitCannotStart);
   }
   std::cout << device << std::endl;
 
@@ -102,7 +162,7 @@ void runController(const ControllerOptions& o) {
     if (::readlink(o.link.c_str(), target, sizeof target - 1) > 0 && device == target)
       ::unlink(o.link.c_str());
   }
-  if (!o.stateFile.empty() && !controller.saveNow(&error)) failWith(error, 1);
+  if (!o.stateFile.empty() && !controller.saveNow(&error)) failWith(error, kExitCannotStart);
 }
 
 }  // namespace
@@ -113,6 +173,7 @@ void addControllerCommand(CLI::App& app) {
       "controller",
       "Run a virtual ZAR controller on a pseudo-terminal until interrupted; prints the "
       "device to connect to on the first line");
+  cmd->footer(kExitCodes);
   cmd->add_option("--model", options->model, "Controller model: 102, 202, 302, 101, 200, 300")
       ->capture_default_str();
   cmd->add_option("--type", options->type,
@@ -122,7 +183,8 @@ void addControllerCommand(CLI::App& app) {
   cmd->add_option("--state", options->stateFile,
                   "State file in which slots, parameters and the PLC image persist");
   cmd->add_option("--link", options->link,
-                  "Also make PATH a symbolic link to the device (removed at exit)");
+                  "Also make PATH a symbolic link to the device (removed at exit); PATH must not "
+                  "exist, or be a link an earlier run left behind");
   cmd->add_option("--baud", options->baud,
                   "Pace the line at this baud rate, 10 bits per byte (0: no pacing)")
       ->capture_default_str();

@@ -3,26 +3,26 @@
 //
 // The program is read from FILE as editor lines (one line per text line), or,
 // with --nc-file, from an NC program file as saved by the program page (slot
-// number, program name for ZAR X02, numbered lines).
+// number, program name for ZAR X02, numbered lines). It is read as a stream
+// and only as far as the conversion goes: the block list ends at 6000
+// records, whatever the size of the file.
 //
 // Exit codes: 0 success; 1 the conversion failed or the program is empty;
-// 2 a file could not be read or written; 3 the plot was cut off at
-// --max-steps.
-#include <unistd.h>
-
+// 2 a file could not be read or written (and bad arguments); 3 the plot was
+// cut off at --max-steps.
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <deque>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "base/InputFile.h"
+#include "base/SafeFile.h"
 #include "base/Settings.h"
 #include "cli/Commands.h"
+#include "nc/ProgramFile.h"
 #include "sim/Converter.h"
 #include "sim/PathPlot.h"
 #include "ui/Encoding.h"
@@ -35,6 +35,10 @@ namespace {
 constexpr int kExitConversion = 1;
 constexpr int kExitFile = 2;
 constexpr int kExitCapped = 3;
+
+const char* const kExitCodes =
+    "Exit codes: 0 success; 1 the conversion failed or the program is empty; 2 a file could not "
+    "be read or written, or bad arguments; 3 the plot was cut off at --max-steps.";
 
 struct NcOptions {
   std::string file;
@@ -53,195 +57,163 @@ struct NcOptions {
   throw CLI::RuntimeError(code);
 }
 
-std::string workingDirectory() {
-  std::vector<char> buf(4096);
-  if (getcwd(buf.data(), buf.size()) == nullptr) return ".";
-  return buf.data();
-}
-
-bool readWhole(const std::string& path, std::string& content) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
-// Text lines: LF ends a line, a CR before it is dropped; a last line without
-// LF still counts.
-std::vector<std::string> splitLines(const std::string& content) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < content.size()) {
-    std::size_t end = content.find('\n', start);
-    const bool last = end == std::string::npos;
-    if (last) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = last ? end : end + 1;
-  }
-  return lines;
-}
-
-// Pieces as a bounded text-mode line read returns them: CR LF taken as LF,
-// at most `limit` characters, ending early after an LF (which is kept).
-std::vector<std::string> boundedPieces(const std::string& raw, std::size_t limit) {
-  std::string content;
-  content.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    content += raw[i];
-  }
-  std::vector<std::string> pieces;
-  std::size_t pos = 0;
-  while (pos < content.size()) {
-    std::size_t end = pos;
-    while (end < content.size() && end - pos < limit)
-      if (content[end++] == '\n') break;
-    pieces.push_back(content.substr(pos, end - pos));
-    pos = end;
-  }
-  return pieces;
-}
-
-int leadingInteger(const std::string& s) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  long long v = 0;
-  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) v = std::min(v * 10 + (s[i] - '0'), 1LL << 31);
-  return static_cast<int>(negative ? -v : std::min(v, (1LL << 31) - 1));
-}
-
 std::string catalogText(const MessageCatalog& catalog, int id, int language) {
   return toUtf8(catalog.text(id), language);
 }
 
-// The editor lines an NC program file loads into.
-std::vector<std::string> loadNcFile(const std::string& raw, const NcOptions& o,
-                                    const MessageCatalog& catalog) {
-  std::vector<std::string> header = boundedPieces(raw, 79);
-  std::size_t consumed = 0;
-  if (header.empty()) return {};
-  const int slot = leadingInteger(header[0]);
-  consumed += header[0].size();
-  if (slot < 1 || slot > 99) fail(catalogText(catalog, 112, o.language), kExitFile);
-  if (o.type == 0) {
-    if (header.size() < 2) return {};
-    std::string name = header[1].substr(0, header[1].find('\n'));
-    consumed += header[1].size();
-    if (name.size() > 8) fail(catalogText(catalog, 113, o.language), kExitFile);
+// The program's editor lines, pulled from the file one at a time.
+class ProgramLines {
+ public:
+  ProgramLines(const NcOptions& o, const MessageCatalog& catalog) : path_(o.file) {
+    std::string why;
+    if (!file_.open(o.file, &why)) fail(o.file + ": " + why, kExitFile);
+    if (!o.ncFile) return;
+    ncFile_.emplace(file_.stream(), o.type == 0 ? nc::kTypeX02 : nc::kTypeX00);
+    switch (ncFile_->readHeader()) {
+      case nc::LoadStatus::BadSlot: fail(catalogText(catalog, 112, o.language), kExitFile);
+      case nc::LoadStatus::NameTooLong: fail(catalogText(catalog, 113, o.language), kExitFile);
+      case nc::LoadStatus::Loaded: break;
+      default: ended_ = true;  // ends within its header: nothing to convert
+    }
   }
-  // CR LF pairs were folded in the header pieces: find the same place in the raw text.
-  std::size_t rawPos = 0, folded = 0;
-  while (rawPos < raw.size() && folded < consumed) {
-    if (raw[rawPos] == '\r' && rawPos + 1 < raw.size() && raw[rawPos + 1] == '\n') ++rawPos;
-    ++rawPos;
-    ++folded;
-  }
-  std::vector<std::string> lines;
-  int previous = 0;
-  for (const std::string& piece : boundedPieces(raw.substr(rawPos), 119)) {
-    const std::size_t blank = piece.find(' ');
-    if (blank == std::string::npos) continue;
-    const int number = leadingInteger(piece.substr(1, blank > 0 ? blank - 1 : 0));
-    for (long gap = static_cast<long>(number) - previous - 1; gap > 0 && lines.size() < 1'000'000; --gap)
-      lines.emplace_back();
-    previous = number;
-    std::string text = piece.substr(blank + 1);
-    text = text.substr(0, text.find('\n'));
-    lines.push_back(std::move(text));
-  }
-  return lines;
-}
 
-struct Loaded {
-  std::vector<std::string> lines;
+  bool next(std::string& line) {
+    if (!peeked_.empty()) {
+      line = std::move(peeked_.front());
+      peeked_.pop_front();
+      return true;
+    }
+    if (!pull(line)) return false;
+    ++count_;
+    return true;
+  }
+
+  // Whether the program has no lines, or one empty line: nothing to convert.
+  bool empty() {
+    std::string line;
+    while (peeked_.size() < 2 && pull(line)) {
+      ++count_;
+      peeked_.push_back(std::move(line));
+    }
+    return peeked_.empty() || (peeked_.size() == 1 && peeked_.front().empty());
+  }
+
+  // Lines read so far (all of them once next() returned false).
+  size_t count() const { return count_; }
+  // A read that failed on the way ends the command.
+  void checkRead() const {
+    if (file_.failed()) fail(path_ + ": " + file_.error(), kExitFile);
+  }
+
+ private:
+  // Text lines: LF ends a line, a CR before it is dropped; a last line
+  // without LF still counts.
+  bool pull(std::string& line) {
+    if (ended_) return false;
+    if (ncFile_) {
+      ended_ = !ncFile_->nextLine(line);
+      return !ended_;
+    }
+    if (!std::getline(file_.stream(), line)) {
+      ended_ = true;
+      return false;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+  }
+
+  std::string path_;
+  InputFile file_;
+  std::optional<nc::ProgramFileReader> ncFile_;
+  std::deque<std::string> peeked_;
+  size_t count_ = 0;
+  bool ended_ = false;
+};
+
+// The conversion of the program in FILE.
+struct Conversion {
   MessageCatalog catalog;
+  std::unique_ptr<sim::BlockList> list = std::make_unique<sim::BlockList>();
+  sim::ConversionResult result;
+  size_t lines = 0;  // lines read; all of the program's after a success
 };
 
 // The catalog language: --language, else that of "Customer.ini" in the working
 // directory, else English -- the same rule as the other zarctl commands.
 void resolveLanguage(NcOptions& o) {
-  if (o.language >= 0) return;
-  o.language = std::filesystem::exists("Customer.ini") ? loadCustomerIni(".").language : 1;
+  if (o.language < 0) o.language = customerLanguageOrEnglish(".");
 }
 
-std::unique_ptr<Loaded> load(const NcOptions& o) {
-  auto loaded = std::make_unique<Loaded>();
-  loaded->catalog.load(workingDirectory(), o.language);
-  std::string raw;
-  if (!readWhole(o.file, raw)) fail("cannot read " + o.file, kExitFile);
-  loaded->lines = o.ncFile ? loadNcFile(raw, o, loaded->catalog) : splitLines(raw);
-  return loaded;
+// An output file is neither the input nor a place that cannot be written:
+// both are found out before any work is done.
+void checkOutput(const NcOptions& o) {
+  if (o.output.empty()) return;
+  if (sameFile(o.output, o.file)) fail(o.output + ": the output would overwrite its own input", kExitFile);
+  std::string why;
+  if (!checkReplaceable(o.output, &why)) fail("cannot write " + o.output + ": " + why, kExitFile);
 }
 
-std::string failureText(const Loaded& loaded, const sim::ConversionResult& result, int language) {
-  std::string text = catalogText(loaded.catalog, sim::messageForStatus(result.status), language);
-  if (text.empty()) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "conversion status %d", result.status);
-    text = buf;
-  }
-  return text + sim::OnLineSuffix(result.failingLine);
-}
-
-bool isEmptyProgram(const std::vector<std::string>& lines) {
-  return lines.empty() || (lines.size() == 1 && lines[0].empty());
+void writeOutput(const std::string& path, std::string_view content) {
+  std::string why;
+  if (!replaceFileContent(path, content, &why)) fail("cannot write " + path + ": " + why, kExitFile);
 }
 
 // Converts the program; an empty program ends the command.
-sim::ConversionResult convert(const Loaded& loaded, sim::BlockList& list, const NcOptions& o) {
-  if (isEmptyProgram(loaded.lines)) {
-    std::string text = catalogText(loaded.catalog, 198, o.language);
+std::unique_ptr<Conversion> convert(const NcOptions& o) {
+  auto c = std::make_unique<Conversion>();
+  c->catalog.load(".", o.language);
+  ProgramLines lines(o, c->catalog);
+  if (lines.empty()) {
+    lines.checkRead();
+    std::string text = catalogText(c->catalog, 198, o.language);
     fail(text.empty() ? "the program is empty" : text, kExitConversion);
   }
-  sim::Converter converter(list);
-  return converter.ConvertLines(loaded.lines);
+  sim::Converter converter(*c->list);
+  c->result = converter.ConvertLines([&lines](std::string& line) { return lines.next(line); });
+  lines.checkRead();
+  c->lines = lines.count();
+  return c;
+}
+
+std::string failureText(const Conversion& c, int language) {
+  std::string text = catalogText(c.catalog, sim::messageForStatus(c.result.status), language);
+  if (text.empty()) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "conversion status %d", c.result.status);
+    text = buf;
+  }
+  return text + sim::OnLineSuffix(c.result.failingLine);
 }
 
 void runCheck(const NcOptions& o) {
-  const auto loaded = load(o);
-  auto list = std::make_unique<sim::BlockList>();
-  const sim::ConversionResult result = convert(*loaded, *list, o);
-  if (!result.ok()) fail(failureText(*loaded, result, o.language), kExitConversion);
-  std::cout << list->count() << " blocks from " << loaded->lines.size() << " lines\n";
+  const auto c = convert(o);
+  if (!c->result.ok()) fail(failureText(*c, o.language), kExitConversion);
+  std::cout << c->list->count() << " blocks from " << c->lines << " lines\n";
 }
 
 void runDump(const NcOptions& o) {
-  const auto loaded = load(o);
-  auto list = std::make_unique<sim::BlockList>();
-  const sim::ConversionResult result = convert(*loaded, *list, o);
-  const std::string dump = sim::DumpText(*list, result);
-  if (o.output.empty()) {
+  checkOutput(o);
+  const auto c = convert(o);
+  const std::string dump = sim::DumpText(*c->list, c->result);
+  if (o.output.empty())
     std::cout << dump << std::flush;
-  } else {
-    std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
-    out << dump;
-    out.close();
-    if (!out) fail("cannot write " + o.output, kExitFile);
-  }
-  if (!result.ok()) fail(failureText(*loaded, result, o.language), kExitConversion);
+  else
+    writeOutput(o.output, dump);
+  if (!c->result.ok()) fail(failureText(*c, o.language), kExitConversion);
 }
 
 void runPlot(const NcOptions& o) {
-  const auto loaded = load(o);
-  auto list = std::make_unique<sim::BlockList>();
-  const sim::ConversionResult result = convert(*loaded, *list, o);
-  if (!result.ok()) fail(failureText(*loaded, result, o.language), kExitConversion);
+  checkOutput(o);
+  const auto c = convert(o);
+  if (!c->result.ok()) fail(failureText(*c, o.language), kExitConversion);
 
   sim::SvgPlot svg(o.zLevel);
   sim::HeadlessOptions options;
   options.unit = o.unit;
   options.resolution = o.resolution;
   options.maxSteps = o.maxSteps;
-  const sim::HeadlessResult run = sim::RunHeadless(*list, svg, options);
-
-  std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
-  out << svg.document(o.file);
-  out.close();
-  if (!out) fail("cannot write " + o.output, kExitFile);
+  const sim::HeadlessResult run = sim::RunHeadless(*c->list, svg, options);
+  writeOutput(o.output, svg.document(o.file));
 
   const sim::PathExtents& e = run.extents;
   std::printf("steps=%ld segments=%ld extents=(X%.3f,Y%.3f) , (X%.3f,Y%.3f)\n", run.steps,
@@ -257,6 +229,7 @@ void runPlot(const NcOptions& o) {
 }
 
 void addCommonOptions(CLI::App* cmd, NcOptions& o) {
+  cmd->footer(kExitCodes);
   cmd->add_option("FILE", o.file, "NC program (one editor line per text line)")->required();
   cmd->add_option("--language", o.language, "message catalog: 0 Chinese, 1 English (default: from Customer.ini, else English)")
       ->check(CLI::Range(0, 2));

@@ -4,14 +4,12 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "base/InputFile.h"
+#include "base/SafeFile.h"
 #include "base/Settings.h"
 #include "cli/Commands.h"
 #include "plc/PlcCompiler.h"
@@ -62,9 +60,7 @@ struct CommonOptions {
 };
 
 int languageOf(const CommonOptions& o) {
-  if (o.language >= 0) return o.language;
-  if (std::filesystem::exists(kCustomerIniName)) return loadCustomerIni(".").language;
-  return 1;
+  return o.language >= 0 ? o.language : customerLanguageOrEnglish(".");
 }
 
 [[noreturn]] void fail(int code) { throw CLI::RuntimeError(code); }
@@ -92,20 +88,9 @@ std::string shownLine(std::string_view line) {
 
 // A text file read whole.
 std::string readSourceFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::cerr << path << ": " << std::strerror(errno) << '\n';
-    fail(kExitIo);
-  }
-  std::string content;
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(path, ec);
-  if (!ec) content.reserve(static_cast<size_t>(size));
-  char chunk[1 << 16];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
-    content.append(chunk, static_cast<size_t>(in.gcount()));
-  if (in.bad()) {
-    std::cerr << path << ": read error\n";
+  std::string content, why;
+  if (!readInputFile(path, content, &why)) {
+    std::cerr << path << ": " << why << '\n';
     fail(kExitIo);
   }
   return content;
@@ -125,13 +110,6 @@ std::vector<std::string_view> splitLines(std::string_view rest) {
   return lines;
 }
 
-bool samePath(const std::string& a, const std::string& b) {
-  std::error_code ec1, ec2;
-  const auto pa = std::filesystem::weakly_canonical(a, ec1);
-  const auto pb = std::filesystem::weakly_canonical(b, ec2);
-  return !ec1 && !ec2 && pa == pb;
-}
-
 // compile and check: the window's compile step on a source file.
 void runCompile(const std::string& source, const std::string& image, bool writeImage,
                 const CommonOptions& common) {
@@ -146,7 +124,7 @@ void runCompile(const std::string& source, const std::string& image, bool writeI
   std::string imagePath;
   if (writeImage) {
     imagePath = image.empty() ? plc::PlcImageFileName(source) : image;
-    if (samePath(imagePath, source)) {
+    if (sameFile(imagePath, source)) {
       std::cerr << imagePath << ": the image would overwrite its own source\n";
       fail(kExitIo);
     }
@@ -173,7 +151,7 @@ void runCompile(const std::string& source, const std::string& image, bool writeI
   }
   printMessages(std::cout, page.messages, language);
   if (writeImage && !r.imageWritten) {
-    std::cerr << imagePath << ": cannot write the image file\n";
+    std::cerr << imagePath << ": cannot write the image file: " << r.imageError << '\n';
     fail(kExitIo);
   }
   std::cout << (writeImage ? imagePath : source) << ": " << r.instructions << " instructions, "
@@ -186,50 +164,38 @@ void runDecompile(const std::string& image, const std::string& output, const Com
   MessageCatalog catalog;
   catalog.load(".", language);
 
-  // The source is written beside its final name and put in place at the end,
-  // so an unreadable image leaves an existing file untouched.
-  std::ofstream file;
-  const std::string partial = output + ".part~";
+  // The source goes through the safe replace, so an unreadable image leaves
+  // an existing file untouched.
+  SafeFileWriter file(output);
   if (!output.empty()) {
-    if (samePath(output, image)) {
+    if (sameFile(output, image)) {
       std::cerr << output << ": the source would overwrite its own image\n";
       fail(kExitIo);
     }
-    file.open(partial, std::ios::binary | std::ios::trunc);
-    if (!file) {
-      std::cerr << partial << ": " << std::strerror(errno) << '\n';
+    std::string why;
+    if (!file.open(&why)) {
+      std::cerr << output << ": " << why << '\n';
       fail(kExitIo);
     }
   }
   // Files get the program's CR LF line ends; the terminal gets plain LF.
-  PlcPageOperator page(output.empty() ? &std::cout : &file, output.empty() ? "\n" : "\r\n");
+  PlcPageOperator page(output.empty() ? &std::cout : &file.stream(), output.empty() ? "\n" : "\r\n");
   MessageLog log(catalog, page);
 
   const plc::PlcDecompileResult r = plc::DecompilePlcImage(image, plc::PlcWorkspace::process(), log);
   std::cout.flush();
-  if (file.is_open()) {
-    file.close();
-    std::error_code ec;
-    if (!file) {
-      std::filesystem::remove(partial, ec);
-      std::cerr << output << ": write error\n";
+  if (!output.empty()) {
+    // Lines decoded before a failure are kept, as the editor keeps them.
+    std::string why;
+    if ((r.ok() || r.lines > 0) && !file.commit(&why)) {
+      std::cerr << output << ": cannot write: " << why << '\n';
       fail(kExitIo);
     }
-    // Lines decoded before a failure are kept, as the editor keeps them.
-    if (r.ok() || r.lines > 0) {
-      std::filesystem::rename(partial, output, ec);
-      if (ec) {
-        std::filesystem::remove(partial, ec);
-        std::cerr << output << ": cannot write\n";
-        fail(kExitIo);
-      }
-    } else {
-      std::filesystem::remove(partial, ec);
-    }
+    file.discard();
   }
   if (!r.ok()) {
     printMessages(std::cerr, page.messages, language);
-    if (r.message == 172) std::cerr << image << ": cannot open\n";
+    if (r.message == 172) std::cerr << image << ": cannot open: " << r.openError << '\n';
     fail(r.message);
   }
   printMessages(output.empty() ? std::cerr : std::cout, page.messages, language);

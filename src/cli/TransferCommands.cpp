@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/SafeFile.h"
 #include "base/Settings.h"
 #include "cli/CancelSignals.h"
 #include "cli/Commands.h"
@@ -227,6 +228,9 @@ void runTransfer(const TransferOptions& o) {
     fail(o, o.command == "send" ? "which file? (zarctl send FILE)" : "which slot? (zarctl " + o.command + " SLOT)",
          kExitUsage);
   Session s(o);
+  // A program received is not thrown away because its file cannot be written.
+  if (std::string why; !o.output.empty() && !checkReplaceable(o.output, &why))
+    fail(o, "cannot write " + o.output + ": " + why, kExitFile);
   const bool programToStdout = o.command == "receive" && o.output.empty();
   CommandOperator op(s.language, o.yes, programToStdout);
   MessageLog log(s.catalog, op);
@@ -237,7 +241,7 @@ void runTransfer(const TransferOptions& o) {
   if (o.command == "send") {
     nc::ProgramFiles files(log);
     const nc::LoadStatus status = files.load(o.target, page);
-    if (status == nc::LoadStatus::CannotOpen) fail(o, "cannot read " + o.target, kExitFile);
+    if (status == nc::LoadStatus::CannotOpen) fail(o, "cannot read " + o.target + ": " + files.lastError(), kExitFile);
     if (status != nc::LoadStatus::Loaded)
       fail(o, status == nc::LoadStatus::BadSlot       ? toUtf8(s.catalog.text(112), s.language)
               : status == nc::LoadStatus::NameTooLong ? toUtf8(s.catalog.text(113), s.language)
@@ -302,7 +306,14 @@ void runTransfer(const TransferOptions& o) {
       if (!std::cout) fail(o, "cannot write the program to standard output", kExitFile);
     } else {
       nc::ProgramFiles files(log);
-      if (!files.save(o.output, page)) fail(o, "cannot write " + o.output + ": " + files.lastError(), kExitFile);
+      if (!files.save(o.output, page)) {
+        const std::string kept = keepInTemporaryFile(
+            nc::formatProgramFile(page.slot, page.progName, page.typeIndex, lines), "zarctl-receive-", ".nc");
+        fail(o,
+             "cannot write " + o.output + ": " + files.lastError() +
+                 (kept.empty() ? "; the received program is lost" : "; the received program is kept in " + kept),
+             kExitFile);
+      }
     }
   }
 }

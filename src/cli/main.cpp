@@ -11,6 +11,13 @@ int main(int argc, char** argv) {
   zar::cli::addPlcCommands(app);
   zar::cli::addNcCommands(app);
   zar::cli::addParamCommands(app);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::RuntimeError& e) {
+    return e.get_exit_code();  // a command's own failure, already reported
+  } catch (const CLI::ParseError& e) {
+    // --help and --version end with 0; every mistake in the arguments with 2.
+    return app.exit(e) == 0 ? 0 : 2;
+  }
   return 0;
 }

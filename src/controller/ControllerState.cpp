@@ -1,15 +1,17 @@
 #include "controller/ControllerState.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <limits>
 #include <sstream>
 
+#include "base/FileLocator.h"
+#include "base/InputFile.h"
+#include "base/SafeFile.h"
 #include "controller/ControllerConfig.h"
 
 namespace zar::controller {
@@ -152,57 +154,34 @@ std::optional<ControllerState> parseState(const std::string& text, std::string* 
 
 std::optional<ControllerState> loadState(const std::string& path, bool* exists,
                                          std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) {
-      if (exists) *exists = false;
-      return ControllerState{};
-    }
-    if (error) *error = path + ": " + std::strerror(errno);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    if (exists) *exists = false;
+    return ControllerState{};
+  }
+  // A FIFO or directory is refused, never waited on. The size is not bounded:
+  // whatever the controller saved within its own limits is read back.
+  std::string text;
+  std::string why;
+  if (!readInputFile(path, text, &why, std::numeric_limits<std::uint64_t>::max())) {
+    if (error) *error = path + ": " + why;
     return std::nullopt;
   }
   if (exists) *exists = true;
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::string why;
-  auto state = parseState(text.str(), &why);
+  auto state = parseState(text, &why);
   if (!state && error) *error = path + ": " + why;
   return state;
 }
 
 bool saveState(const ControllerState& state, const std::string& path, std::string* error) {
-  const std::string text = formatState(state);
-  const std::string temp = path + ".new";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    if (error) *error = temp + ": " + std::strerror(errno);
-    return false;
-  }
-  size_t done = 0;
-  bool ok = true;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  const int savedErrno = errno;
-  if (::close(fd) != 0) ok = false;
-  if (!ok) {
-    if (error) *error = temp + ": " + std::strerror(savedErrno ? savedErrno : errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    if (error) *error = path + ": " + std::strerror(errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  std::string why;
+  if (replaceFileContent(path, formatState(state), &why)) return true;
+  if (error) *error = path + ": " + why;
+  return false;
+}
+
+std::string defaultStateFile(const std::string& workingDirectory) {
+  return FileLocator(workingDirectory).writePath(FileKind::State, kDefaultStateFileName);
 }
 
 std::vector<std::pair<int, Program>> samplePrograms() {

@@ -35,15 +35,23 @@ struct ControllerState {
 
 // The state file: a text file of sections ("[slot 05]", "[parameters]",
 // "[plc]"), read and written whole. Bytes outside printable ASCII and the
-// backslash are escaped so any program text survives. Save writes a new file
-// beside the old one and renames it into place.
+// backslash are escaped so any program text survives. Save goes through the
+// safe replace: a failed save leaves the previous file as it was.
 bool saveState(const ControllerState& state, const std::string& path, std::string* error);
 // Parses `text`; on failure *error names the offending line.
 std::optional<ControllerState> parseState(const std::string& text, std::string* error);
 std::string formatState(const ControllerState& state);
-// A missing file is not an error: *exists is set to false and the result is empty.
+// A missing file is not an error: *exists is set to false and the result is
+// empty. A path that is not a regular file (a FIFO, a directory) is refused
+// at once, without waiting on it.
 std::optional<ControllerState> loadState(const std::string& path, bool* exists,
                                          std::string* error);
+
+// The state file used when none is named: "VirtualController.state" where
+// state files of the working directory `workingDirectory` ("" the current
+// one) are kept.
+inline constexpr const char* kDefaultStateFileName = "VirtualController.state";
+std::string defaultStateFile(const std::string& workingDirectory);
 
 // A few small programs for demonstrations, with names, in the slots they are
 // meant for (1 to 4).

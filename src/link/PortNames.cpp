@@ -11,8 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
+
+#include "base/FileLocator.h"
+#include "base/InputFile.h"
+#include "base/SafeFile.h"
 
 namespace zar {
 namespace fs = std::filesystem;
@@ -67,7 +70,8 @@ PortDirectory::PortDirectory(std::string workingDirectory, std::string devRoot, 
     : workingDirectory_(std::move(workingDirectory)),
       devRoot_(std::move(devRoot)),
       sysRoot_(std::move(sysRoot)) {
-  mapFile_ = (fs::path(workingDirectory_.empty() ? "." : workingDirectory_) / kMapFileName).string();
+  mapFile_ = FileLocator(workingDirectory_.empty() ? "." : workingDirectory_)
+                 .writePath(FileKind::Config, kMapFileName);
   reload();
 }
 
@@ -161,11 +165,10 @@ int PortDirectory::lowestFreeNumber() const {
 void PortDirectory::reload() {
   map_.clear();
   {
-    std::ifstream in(mapFile_, std::ios::binary);
-    if (in) {
-      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      map_ = parseMap(text);
-    }
+    const std::string path = FileLocator(workingDirectory_.empty() ? "." : workingDirectory_)
+                                 .readPath(FileKind::Config, kMapFileName);
+    std::string text;
+    if (readInputFile(path, text, nullptr)) map_ = parseMap(text);
   }
   std::set<std::string> known;
   for (const auto& [number, path] : map_) {
@@ -188,24 +191,9 @@ void PortDirectory::reload() {
 
 void PortDirectory::save() {
   saveError_.clear();
-  const std::string temp = mapFile_ + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << formatMap(map_);
-    out.flush();
-    if (!out) {
-      saveError_ = "cannot write " + mapFile_ + ": " + std::strerror(errno);
-      std::error_code ec;
-      fs::remove(temp, ec);
-      return;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, mapFile_, ec);
-  if (ec) {
-    saveError_ = "cannot write " + mapFile_ + ": " + ec.message();
-    fs::remove(temp, ec);
-  }
+  std::string why;
+  if (!replaceFileContent(mapFile_, formatMap(map_), &why))
+    saveError_ = "cannot write " + mapFile_ + ": " + why;
 }
 
 void PortDirectory::overrideDevice(int comNumber, std::string path, std::string label) {

@@ -1,74 +1,84 @@
 #include "nc/ProgramFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "base/InputFile.h"
 #include "base/Settings.h"
 
 namespace zar::nc {
 
-namespace fs = std::filesystem;
-
 // ---------------------------------------------------------------- reading
 
-ProgramFileData parseProgramFile(std::istream& in, int typeIndex) {
-  ProgramFileData d;
-  TextPieceReader reader(in);
+ProgramFileReader::ProgramFileReader(std::istream& in, int typeIndex) : reader_(in), typeIndex_(typeIndex) {}
+
+LoadStatus ProgramFileReader::readHeader() {
   std::string piece;
-
-  if (!reader.next(kHeaderPieceLength, piece)) {
-    d.status = LoadStatus::NoSlot;
-    return d;
-  }
+  if (!reader_.next(kHeaderPieceLength, piece)) return LoadStatus::NoSlot;
   const int slot = parseDecimal(piece);
-  if (slot < 1 || slot > 99) {
-    d.status = LoadStatus::BadSlot;
-    return d;
-  }
-  d.slot = slot;
+  if (slot < 1 || slot > 99) return LoadStatus::BadSlot;
+  slot_ = slot;
 
-  if (namesTravel(typeIndex)) {
-    if (!reader.next(kHeaderPieceLength, piece)) {
-      d.status = LoadStatus::NoName;
-      return d;
-    }
-    if (piece.size() > kMaxNameLength) {
-      d.status = LoadStatus::NameTooLong;
-      return d;
-    }
-    d.name = piece;
+  if (namesTravel(typeIndex_)) {
+    if (!reader_.next(kHeaderPieceLength, piece)) return LoadStatus::NoName;
+    if (piece.size() > kMaxNameLength) return LoadStatus::NameTooLong;
+    name_ = piece;
   } else {
-    d.name = std::string();
+    name_ = std::string();
   }
+  return LoadStatus::Loaded;
+}
 
-  long long previous = 0;
-  size_t filled = 0;
-  while (reader.next(kLinePieceLength, piece)) {
+bool ProgramFileReader::nextLine(std::string& line) {
+  if (gap_ > 0) {
+    --gap_;
+    line.clear();
+    return true;
+  }
+  if (hasPending_) {
+    hasPending_ = false;
+    line = std::move(pending_);
+    pending_.clear();
+    return true;
+  }
+  std::string piece;
+  while (reader_.next(kLinePieceLength, piece)) {
     const size_t blank = piece.find(' ');
     if (blank == std::string::npos) continue;  // not a program line
     // "N<number>": the first character is not examined.
     const std::string_view head = std::string_view(piece).substr(0, blank);
     const long long number = head.size() > 1 ? parseDecimal(head.substr(1)) : 0;
-    if (number - previous > 1) {
-      const size_t gap = static_cast<size_t>(std::min<long long>(number - previous - 1, kMaxFilledLines));
-      const size_t room = kMaxFilledLines - filled;
-      const size_t add = std::min(gap, room);
-      d.lines.insert(d.lines.end(), add, std::string());
-      filled += add;
+    std::string text = piece.substr(blank + 1);
+    size_t gap = 0;
+    if (number - previous_ > 1) {
+      const size_t wanted = static_cast<size_t>(std::min<long long>(number - previous_ - 1, kMaxFilledLines));
+      gap = std::min(wanted, kMaxFilledLines - filled_);
+      filled_ += gap;
     }
-    previous = number;
-    d.lines.push_back(piece.substr(blank + 1));
+    previous_ = number;
+    if (gap == 0) {
+      line = std::move(text);
+      return true;
+    }
+    // The empty lines of the gap come first, then this line.
+    gap_ = gap - 1;
+    pending_ = std::move(text);
+    hasPending_ = true;
+    line.clear();
+    return true;
   }
-  d.status = LoadStatus::Loaded;
+  return false;
+}
+
+ProgramFileData parseProgramFile(std::istream& in, int typeIndex) {
+  ProgramFileData d;
+  ProgramFileReader reader(in, typeIndex);
+  d.status = reader.readHeader();
+  d.slot = reader.slot();
+  if (d.status != LoadStatus::Loaded) return d;
+  d.name = reader.name();
+  std::string line;
+  while (reader.nextLine(line)) d.lines.push_back(line);
   return d;
 }
 
@@ -78,11 +88,15 @@ ProgramFileData parseProgramText(std::string_view text, int typeIndex) {
 }
 
 ProgramFileData readProgramFile(const std::string& path, int typeIndex) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return {};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  return parseProgramFile(in, typeIndex);
+  InputFile file;
+  ProgramFileData d;
+  if (!file.open(path, &d.error)) return d;
+  d = parseProgramFile(file.stream(), typeIndex);
+  if (file.failed()) {
+    d = ProgramFileData{};
+    d.error = file.error();
+  }
+  return d;
 }
 
 // ---------------------------------------------------------------- writing
@@ -123,8 +137,12 @@ LoadStatus ProgramFiles::load(const std::string& path, ProgramPage& page) {
   Operator& op = log_.op();
   linesLoaded_ = 0;
   message(kLoading);
+  error_.clear();
   ProgramFileData d = readProgramFile(path, page.typeIndex);
-  if (d.status == LoadStatus::CannotOpen) return d.status;
+  if (d.status == LoadStatus::CannotOpen) {
+    error_ = d.error;
+    return d.status;
+  }
   op.setEditorLines(Page::Program, {});
   if (d.status == LoadStatus::BadSlot) message(kBadSlot);
   if (d.slot) page.slot = *d.slot;

@@ -11,8 +11,8 @@
 // Files are written with CR LF line ends and read with CR LF or bare LF, in
 // bounded pieces like every text file of the program: 79 characters for the
 // first two lines, 119 for program lines (a longer line becomes several).
-// Saving writes a new file beside the old one and renames it into place, so
-// a failed save leaves the previous file as it was.
+// Saving goes through the safe replace, so a failed save leaves the previous
+// file as it was. Only a regular file within the input bound is read.
 
 #include <istream>
 #include <optional>
@@ -51,12 +51,39 @@ struct ProgramFileData {
   std::optional<int> slot;          // the slot line, once found in range
   std::optional<std::string> name;  // the name ("" for "ZAR X00/X01"), once read
   std::vector<std::string> lines;   // editor lines, gaps filled with empty lines
+  std::string error;                // why the file could not be read (CannotOpen)
+};
+
+// Reads a program file as a stream: the header, then one editor line at a
+// time, so a reader that stops early reads no further.
+class ProgramFileReader {
+ public:
+  ProgramFileReader(std::istream& in, int typeIndex);
+  // The slot and (for "ZAR X02") name lines: Loaded when both are good.
+  LoadStatus readHeader();
+  std::optional<int> slot() const { return slot_; }
+  const std::string& name() const { return name_; }
+  // The next editor line (a gap in the line numbers gives empty lines
+  // first); false at the end of the file.
+  bool nextLine(std::string& line);
+
+ private:
+  TextPieceReader reader_;
+  int typeIndex_;
+  std::optional<int> slot_;
+  std::string name_;
+  long long previous_ = 0;  // line number of the last program line
+  size_t filled_ = 0;       // empty lines given for gaps so far
+  size_t gap_ = 0;          // empty lines still to give before pending_
+  std::string pending_;
+  bool hasPending_ = false;
 };
 
 // Parses a program file for a controller type (name line only for "ZAR X02").
 ProgramFileData parseProgramFile(std::istream& in, int typeIndex);
 ProgramFileData parseProgramText(std::string_view text, int typeIndex);
-// Reads a file by path; CannotOpen when it cannot be read (or is a directory).
+// Reads a file by path; CannotOpen (with the reason) when it is missing,
+// unreadable, not a regular file or too large, or a read fails.
 ProgramFileData readProgramFile(const std::string& path, int typeIndex);
 
 // The file content for a slot, a name (written for "ZAR X02" only) and the
@@ -83,7 +110,7 @@ class ProgramFiles {
 
   // The text of `FileNameLabel`: message 35 followed by the path.
   std::string fileNameLabel(const std::string& path) const;
-  // Why the last save failed.
+  // Why the last load could not read the file, or the last save failed.
   const std::string& lastError() const { return error_; }
   // Lines the last load put into the editor.
   size_t linesLoaded() const { return linesLoaded_; }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <new>
 
+#include "base/SafeFile.h"
+
 namespace zar::plc {
 
 namespace {
@@ -124,17 +126,15 @@ std::string PlcImageFileName(std::string_view currentPlcPath) {
 }
 
 bool WritePlcImage(const std::vector<PlcInstruction>& list, const PresetTable& presets,
-                   const HeaderBlock& header, const std::string& imagePath) {
+                   const HeaderBlock& header, const std::string& imagePath, std::string* error) {
   std::string text;
   try {
     text = PlcImageText(PlcImageBytes(list, presets, header));
   } catch (const std::bad_alloc&) {
+    if (error) *error = "not enough memory";
     return false;
   }
-  std::FILE* f = std::fopen(imagePath.c_str(), "wb");
-  if (!f) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  return (std::fclose(f) == 0) && written;
+  return replaceFileContent(imagePath, text, error);
 }
 
 PlcCompileResult CompilePlcSource(const std::vector<std::string_view>& lines,
@@ -193,7 +193,8 @@ PlcCompileResult CompilePlcProgram(const std::vector<std::string_view>& lines,
     return result;
   }
   if (!imagePath.empty())
-    result.imageWritten = WritePlcImage(list, workspace.presets, workspace.header, imagePath);
+    result.imageWritten =
+        WritePlcImage(list, workspace.presets, workspace.header, imagePath, &result.imageError);
   return result;
 }
 

@@ -47,9 +47,11 @@ std::string PlcImageText(const std::vector<std::uint8_t>& bytes);
 // "." of the file name) replaced by ".mcn", or ".mcn" appended.
 std::string PlcImageFileName(std::string_view currentPlcPath);
 
-// Writes the image file. False when the file cannot be created or written.
+// Writes the image file through the safe replace. False (*error says why)
+// when it cannot be written; an image file already there is then unchanged.
 bool WritePlcImage(const std::vector<PlcInstruction>& list, const PresetTable& presets,
-                   const HeaderBlock& header, const std::string& imagePath);
+                   const HeaderBlock& header, const std::string& imagePath,
+                   std::string* error = nullptr);
 
 struct PlcCompileResult {
   PlcEditorMode mode = PlcEditorMode::Empty;
@@ -57,6 +59,7 @@ struct PlcCompileResult {
   int line = 0;              // 1-based editor line that failed
   std::size_t instructions = 0;
   bool imageWritten = false;
+  std::string imageError;    // why the image could not be written
 };
 
 // Compiles source lines into `list` (no messages, no file). Writes presets and

@@ -1,6 +1,6 @@
 #include "plc/PlcDecompiler.h"
 
-#include <fstream>
+#include "base/InputFile.h"
 
 namespace zar::plc {
 
@@ -116,12 +116,16 @@ std::string CommandNumberText(int instruction) {
 
 PlcDecompileResult DecompilePlcImage(const std::string& path, PlcWorkspace& workspace,
                                      const MessageLog& log) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  InputFile file;
+  std::string why;
+  if (!file.open(path, &why)) {
     log.addTo(Page::Plc, kMsgCannotOpen);
-    return {kMsgCannotOpen};
+    PlcDecompileResult result;
+    result.message = kMsgCannotOpen;
+    result.openError = why;
+    return result;
   }
-  return DecompilePlcImage(in, workspace, log);
+  return DecompilePlcImage(file.stream(), workspace, log);
 }
 
 PlcDecompileResult DecompilePlcImage(std::istream& image, PlcWorkspace& workspace,

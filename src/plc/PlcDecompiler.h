@@ -54,10 +54,12 @@ struct PlcDecompileResult {
   int message = 0;       // 232 when the whole image was read, else 172/173/174/208/231
   int instruction = 0;   // position of the failing instruction (208, 231)
   std::size_t lines = 0; // lines appended to the editor
+  std::string openError; // why the file could not be opened (172)
   bool ok() const { return message == 232; }
 };
 
-// Decompiles the image file at `path`: replaces the workspace's presets and
+// Decompiles the image file at `path` (a directory, FIFO or device is not
+// opened: message 172, like a missing file): replaces the workspace's presets and
 // header block with the image's, appends one PLC editor line per instruction
 // (through the log's operator) and writes the closing message into the PLC
 // page's message area.

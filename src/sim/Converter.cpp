@@ -4,8 +4,9 @@
 #include <charconv>
 #include <climits>
 #include <cstdio>
-#include <fstream>
 
+#include "base/FileLocator.h"
+#include "base/SafeFile.h"
 #include "ui/MessageLog.h"
 
 namespace zar::sim {
@@ -195,14 +196,24 @@ BlockRecord Converter::newRecord() const {
 // ---- Lines and programs -----------------------------------------------------
 
 ConversionResult Converter::ConvertLines(const std::vector<std::string>& lines) {
+  std::size_t next = 0;
+  return ConvertLines([&](std::string& line) {
+    if (next == lines.size()) return false;
+    line = lines[next++];
+    return true;
+  });
+}
+
+ConversionResult Converter::ConvertLines(const std::function<bool(std::string&)>& nextLine) {
   ConversionResult result;
   list_.clear();
   MotionMode = 1;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const int status = ConvertLine(lines[i], static_cast<int>(i));
+  std::string line;
+  for (int i = 0; nextLine(line); ++i) {
+    const int status = ConvertLine(line, i);
     if (status != csSuccess) {
       result.status = status;
-      result.failingLine = static_cast<int>(i) + 1;
+      result.failingLine = i + 1;
       break;
     }
   }
@@ -633,16 +644,10 @@ std::string DumpText(const BlockList& list, const ConversionResult& result) {
   return out;
 }
 
-bool WriteDump(const std::string& directory, const BlockList& list, const ConversionResult& result) {
-  std::string path = directory;
-  if (!path.empty() && path.back() != '/') path += '/';
-  path += kDumpFileName;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  const std::string text = DumpText(list, result);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  return static_cast<bool>(out);
+bool WriteDump(const std::string& directory, const BlockList& list, const ConversionResult& result,
+               std::string* error) {
+  const std::string path = FileLocator(directory).writePath(FileKind::State, kDumpFileName);
+  return replaceFileContent(path, DumpText(list, result), error);
 }
 
 std::string OnLineSuffix(int failingLine) { return format("  On Line:N%04d", failingLine); }

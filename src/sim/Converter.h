@@ -7,6 +7,7 @@
 // skip mark, program headers and the keyword statements CALL, JMP, LOOP,
 // END and the I/O words. Conversion stops at the first line that fails.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,9 @@ class Converter {
   // Clears the list and MotionMode, converts every line until one fails.
   // No dump, no messages (see ConvertProgram below for the whole button).
   ConversionResult ConvertLines(const std::vector<std::string>& lines);
+  // The same over lines pulled one at a time (false: no more lines), so a
+  // program read from a file is read only as far as the conversion goes.
+  ConversionResult ConvertLines(const std::function<bool(std::string& line)>& nextLine);
 
   // Converts one line, appending its records.
   int ConvertLine(std::string_view line, int lineIndex);
@@ -101,8 +105,10 @@ class Converter {
 
 // The dump of a conversion: a failure line (if any), then one line per record.
 std::string DumpText(const BlockList& list, const ConversionResult& result);
-// Writes the dump as `directory`/Test.TXT; false when it cannot be written.
-bool WriteDump(const std::string& directory, const BlockList& list, const ConversionResult& result);
+// Writes the dump "Test.TXT" for the working directory `directory` through
+// the safe replace; false (*error says why) when it cannot be written.
+bool WriteDump(const std::string& directory, const BlockList& list, const ConversionResult& result,
+               std::string* error = nullptr);
 
 // The failure line shown in the program page's message area, without the
 // catalog text: "  On Line:N0005".

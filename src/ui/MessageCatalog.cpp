@@ -1,8 +1,7 @@
 #include "ui/MessageCatalog.h"
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include "base/FileLocator.h"
+#include "base/InputFile.h"
 
 namespace zar {
 
@@ -16,16 +15,13 @@ std::string MessageCatalog::fileNameFor(int language) {
 
 bool MessageCatalog::load(const std::string& directory, int language) {
   language_ = language;
-  std::string path = directory;
-  if (!path.empty() && path.back() != '/') path += '/';
-  return loadFile(path + fileNameFor(language));
+  return loadFile(FileLocator(directory).readPath(FileKind::Data, fileNameFor(language)));
 }
 
 bool MessageCatalog::loadFile(const std::string& path) {
   entries_.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string content;
+  if (!readInputFile(path, content, nullptr)) return false;
   loadText(content);
   return true;
 }

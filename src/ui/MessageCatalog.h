@@ -19,7 +19,8 @@ class MessageCatalog {
   // Catalog file name for a language index: 0 "Message.C", 1 "Message.E", 2 "Message.X".
   static std::string fileNameFor(int language);
 
-  // Loads "<directory>/<file of language>". On failure the catalog is empty.
+  // Loads the catalog of `language` for the working directory `directory`
+  // (found by the file locator). On failure the catalog is empty.
   bool load(const std::string& directory, int language);
   // Loads a catalog file by path (same rules).
   bool loadFile(const std::string& path);

@@ -8,7 +8,11 @@
 #include <iterator>
 #include <random>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/WriteFailures.h"
 
 namespace fs = std::filesystem;
 
@@ -283,7 +287,7 @@ TEST_F(SettingsFiles, SaveWritesSevenLinesAndLoadSettingsReadsBothFiles) {
   ASSERT_TRUE(saveInitIni(s, 11, dir_.string()));
   const std::string text = slurp(kInitIniName);
   EXPECT_EQ(text, formatInitIni(s, 11));
-  EXPECT_FALSE(fs::exists(dir_ / "Init.Ini.new"));
+  EXPECT_EQ(test::namesIn(dir_), std::set<std::string>{kInitIniName});
 
   write(kCustomerIniName, "Language = 1\r\nBaud = 3\r\nSplash = 10\r\n");
   const Settings loaded = loadSettings(dir_.string());
@@ -323,7 +327,50 @@ TEST(InitIni, PlcTransitDelayAboveTheBoxLimitReadsAsTheLimitAndIsWrittenSo) {
 }
 
 TEST_F(SettingsFiles, SaveFailsCleanlyWhereNothingCanBeWritten) {
-  EXPECT_FALSE(saveInitIni(Settings{}, 1, (dir_ / "missing" / "dir").string()));
+  std::string why;
+  EXPECT_FALSE(saveInitIni(Settings{}, 1, (dir_ / "missing" / "dir").string(), &why));
+  EXPECT_EQ(why, "No such file or directory");
+
+  write(kInitIniName, kFullIni);
+  Settings other;
+  other.timeOut = 42;
+  test::expectOldFileSurvivesWriteFailures(
+      dir_ / kInitIniName, [&](std::string& reason) { return saveInitIni(other, 2, dir_.string(), &reason); });
+  EXPECT_EQ(slurp(kInitIniName), formatInitIni(other, 2));
+}
+
+TEST_F(SettingsFiles, TwoProgramsClosingAtOnceLeaveOneWholeFile) {
+  Settings first, second;
+  first.timeOut = 1111;
+  second.timeOut = 2222;
+  second.portCount = 40;
+  const std::string a = formatInitIni(first, 1), b = formatInitIni(second, 30);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    for (int i = 0; i < 100; ++i) saveInitIni(second, 30, dir_.string());
+    ::_exit(0);
+  }
+  for (int i = 0; i < 100; ++i) {
+    saveInitIni(first, 1, dir_.string());
+    const std::string seen = slurp(kInitIniName);
+    ASSERT_TRUE(seen == a || seen == b) << seen;
+  }
+  ::waitpid(child, nullptr, 0);
+  const Settings loaded = loadSettings(dir_.string());
+  EXPECT_TRUE(loaded.timeOut == 1111 || loaded.timeOut == 2222);
+  EXPECT_EQ(test::namesIn(dir_), std::set<std::string>{kInitIniName});
+}
+
+TEST_F(SettingsFiles, SettingsFilesThatAreNoFilesCountAsMissing) {
+  // A FIFO would hold the start-up for ever if it were opened.
+  ASSERT_EQ(::mkfifo((dir_ / kInitIniName).c_str(), 0600), 0);
+  fs::create_directories(dir_ / kCustomerIniName);
+  const Settings s = loadSettings(dir_.string());
+  EXPECT_EQ(s.timeOut, 1000);
+  EXPECT_EQ(s.language, 0);
+  // Closing does not write over the FIFO either.
+  EXPECT_FALSE(saveInitIni(s, 1, dir_.string()));
+  EXPECT_EQ(fs::status(dir_ / kInitIniName).type(), fs::file_type::fifo);
 }
 
 }  // namespace

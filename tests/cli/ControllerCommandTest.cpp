@@ -133,6 +133,22 @@ TEST(ZarctlController, ServesSamplesAndKeepsItsMemory) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(ZarctlController, ReplacesTheLinkAnEarlierRunLeftBehind) {
+  const auto dir = std::filesystem::temp_directory_path() / ("zarctl-stale-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto link = dir / "com3";
+  std::filesystem::create_symlink("/dev/pts/9999", link);  // a run killed before it cleaned up
+  {
+    Zarctl z({"controller", "--link", link.string()});
+    const auto device = z.firstLine();
+    ASSERT_TRUE(device);
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), *device);
+    EXPECT_EQ(z.stop(SIGINT), 0);
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  std::filesystem::remove_all(dir);
+}
+
 TEST(ZarctlController, InjectsFaultsAndStopsAfterAHangup) {
   Zarctl z({"controller", "--model", "101", "--fault", "attention:nak", "--fault",
             "list:hangup"});

@@ -315,6 +315,35 @@ TEST_F(TransferCliTest, MessagesNameTheDeviceAndWhyItDidNotOpen) {
   EXPECT_NE(r.err.find("COM42 is not assigned to a serial device"), std::string::npos) << r.err;
 }
 
+TEST_F(TransferCliTest, ReceivedProgramsAreNeverThrownAway) {
+  ControllerProcess ctrl({"--samples", "--fault", "list.end:delay=1500*9"});
+  const std::string port = " --port " + ctrl.device() + " --timeout 4000 --transit-mode 1 -y";
+
+  // A link to a file not there yet stays a link; the file appears behind it.
+  fs::create_directories(dir / "programs");
+  fs::create_symlink("programs/one.nc", dir / "current.nc");
+  CliRun r = zarctl("receive 1 -o current.nc" + port);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(dir / "current.nc"));
+  EXPECT_EQ(readFile(dir / "programs" / "one.nc").substr(0, 9), "1\r\nSQUARE");
+
+  // The output directory goes away while the program arrives: the program
+  // is kept in a temporary file, and the message says where.
+  fs::create_directories(dir / "out");
+  const std::string cmd = "cd '" + dir.string() + "' && { '" ZARCTL_PATH "' receive 2 -o out/two.nc" + port +
+                          " </dev/null >stdout.txt 2>stderr.txt & sleep 0.7; rm -rf out; wait $!; }";
+  const int status = std::system(cmd.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 6);
+  const std::string err = readFile(dir / "stderr.txt");
+  const std::string marker = "the received program is kept in ";
+  const size_t at = err.find(marker);
+  ASSERT_NE(at, std::string::npos) << err;
+  EXPECT_EQ(err.rfind("zarctl receive: cannot write out/two.nc: No such file or directory;", 0), 0u) << err;
+  const std::string kept = err.substr(at + marker.size(), err.find('\n', at) - at - marker.size());
+  EXPECT_EQ(readFile(kept).substr(0, 9), "2\r\nCIRCLE");
+  fs::remove(kept);
+}
+
 TEST_F(TransferCliTest, HelpListsTheExitCodes) {
   const CliRun r = zarctl("--help");
   EXPECT_EQ(r.code, 0);

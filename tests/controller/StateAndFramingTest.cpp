@@ -1,6 +1,7 @@
 // The pieces of the controller that need no terminal: the state file, the
 // frame reader, the fault grammar and the PLC records.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -8,6 +9,7 @@
 #include "controller/Dialogue.h"
 #include "controller/FrameReader.h"
 #include "link/Frames.h"
+#include "support/WriteFailures.h"
 
 namespace zar::controller {
 namespace {
@@ -62,13 +64,32 @@ TEST(ControllerStateFile, SaveReplacesTheFileWhole) {
   bool exists = false;
   EXPECT_EQ(loadState(path, &exists, &error), s);
   EXPECT_TRUE(exists);
-  EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+  EXPECT_EQ(zar::test::namesIn(dir), std::set<std::string>{"m.txt"});
   // A save that cannot be written leaves nothing behind and says why.
   EXPECT_FALSE(saveState(s, (dir / "missing" / "m.txt").string(), &error));
   EXPECT_FALSE(error.empty());
   // A missing file is an empty memory, not an error.
   EXPECT_EQ(loadState((dir / "none.txt").string(), &exists, &error), ControllerState{});
   EXPECT_FALSE(exists);
+
+  // A full or failing disk keeps the memory saved before.
+  s.programs[5] = Program{"Y", {"G00 X1"}};
+  zar::test::expectOldFileSurvivesWriteFailures(path, [&](std::string& why) { return saveState(s, path, &why); });
+  EXPECT_EQ(loadState(path, &exists, &error), s);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(ControllerStateFile, AStatePathThatIsNoFileIsRefusedAtOnce) {
+  const auto dir = std::filesystem::temp_directory_path() / ("zar-state-kinds-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "sub");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::string error;
+  EXPECT_FALSE(loadState((dir / "fifo").string(), nullptr, &error));  // returns: nothing waits for a writer
+  EXPECT_EQ(error, (dir / "fifo").string() + ": Is a FIFO, not a file");
+  EXPECT_FALSE(loadState((dir / "sub").string(), nullptr, &error));
+  EXPECT_EQ(error, (dir / "sub").string() + ": Is a directory");
+  EXPECT_FALSE(saveState(ControllerState{}, (dir / "fifo").string(), &error));
   std::filesystem::remove_all(dir);
 }
 

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "link/PortNames.h"
+#include "support/WriteFailures.h"
 
 namespace zar {
 namespace {
@@ -139,6 +140,18 @@ TEST_F(PortDirectoryTest, OverrideStandsInForThisRunOnly) {
   EXPECT_EQ(again.devicePathFor("COM6"), dev() + "/ttyS10");
   again.overrideDevice(1, "/dev/pts/78");  // recorded before this run: stays recorded
   EXPECT_EQ(again.devicePathFor("COM1"), "/dev/pts/78");
+  EXPECT_NE(mapText().find("COM1 = " + dev() + "/ttyS0"), std::string::npos);
+}
+
+TEST_F(PortDirectoryTest, AFailingDiskKeepsTheRecordedNumbers) {
+  std::ofstream(work() + "/Ports.ini") << "COM7 = /dev/ttyS7\r\n";
+  // Every start finds devices without a number and tries to record them.
+  test::expectOldFileSurvivesWriteFailures(work() + "/Ports.ini", [&](std::string& why) {
+    const PortDirectory ports = make();
+    EXPECT_EQ(ports.devicePathFor("COM1"), dev() + "/ttyS0");  // numbered in memory all the same
+    why = ports.saveError();
+    return why.empty();
+  });
   EXPECT_NE(mapText().find("COM1 = " + dev() + "/ttyS0"), std::string::npos);
 }
 

@@ -12,6 +12,7 @@
 
 #include "nc/ProgramFile.h"
 #include "nc/TransferRig.h"
+#include "support/WriteFailures.h"
 
 namespace zar::nc {
 namespace {
@@ -108,6 +109,9 @@ TEST(ProgramFileParse, LineNumbersBlanksAndLineEnds) {
   // A bare CR is text, not a line end.
   d = parseProgramText("1\nN1 A\rB\n", kTypeX00);
   EXPECT_EQ(d.lines, (V{"A\rB"}));
+  // A gap before a line with no text: the empty line itself still counts.
+  d = parseProgramText("1\nN1 A\nN4 \nN5 B\n", kTypeX00);
+  EXPECT_EQ(d.lines, (V{"A", "", "", "", "B"}));
 }
 
 TEST(ProgramFileParse, SlotAndNameChecks) {
@@ -157,8 +161,13 @@ TEST_F(ProgramFileTest, BadFilesStopWithTheirMessages) {
   page.progName = "NAME";
   EXPECT_EQ(files.load(path("missing.nc"), page), LoadStatus::CannotOpen);
   EXPECT_EQ(files.load(dir.string(), page), LoadStatus::CannotOpen);
+  EXPECT_EQ(files.lastError(), "Is a directory");
+  ASSERT_EQ(::mkfifo(path("fifo.nc").c_str(), 0600), 0);  // never waited on
+  EXPECT_EQ(files.load(path("fifo.nc"), page), LoadStatus::CannotOpen);
+  EXPECT_EQ(files.lastError(), "Is a FIFO, not a file");
+  fs::remove(path("fifo.nc"));
   EXPECT_EQ(editor(), (V{"kept"}));
-  EXPECT_EQ(lines(), (V{msg(111), msg(111)}));
+  EXPECT_EQ(lines(), (V{msg(111), msg(111), msg(111)}));
 
   spit(dir / "slot.nc", "100\r\nA\r\nN1 X\r\n");
   lines().clear();
@@ -224,6 +233,15 @@ TEST_F(ProgramFileTest, FailedSaveKeepsTheOldFileWhole) {
   // A directory that refuses new files: nothing is written, and it is said.
   EXPECT_FALSE(files.save((dir / "no" / "such.nc").string(), page));
   EXPECT_FALSE(files.save(dir.string(), page));
+
+  // A full or failing disk at any step of the replace.
+  fs::remove(dir / "link.nc");
+  editor() = {"X4"};
+  zar::test::expectOldFileSurvivesWriteFailures(target, [&](std::string& why) {
+    const bool ok = files.save(target.string(), page);
+    why = files.lastError();
+    return ok;
+  });
 }
 
 }  // namespace

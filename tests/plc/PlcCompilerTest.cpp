@@ -1,4 +1,5 @@
 #include "PlcTestSupport.h"
+#include "support/WriteFailures.h"
 
 namespace zar::plc::test {
 namespace {
@@ -112,6 +113,15 @@ TEST_F(PlcCompilerTest, UnwritableImageIsReportedToTheCaller) {
   const auto r = CompilePlcProgram(Lines{"LD 0000"}, ws, (dir / "missing" / "x.mcn").string(), log);
   EXPECT_EQ(r.status, 0);
   EXPECT_FALSE(r.imageWritten);
+  EXPECT_EQ(r.imageError, "No such file or directory");
+
+  // An image already there survives a full or failing disk whole.
+  ASSERT_TRUE(compile({"LD 0000", "OUT 0500"}).imageWritten);
+  zar::test::expectOldFileSurvivesWriteFailures(dir / "prog.mcn", [&](std::string& why) {
+    const auto again = compile({"LD 0001"});
+    why = again.imageError;
+    return again.imageWritten;
+  });
 }
 
 }  // namespace

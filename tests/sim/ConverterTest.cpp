@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/RecordingOperator.h"
+#include "support/WriteFailures.h"
 #include "ui/MessageCatalog.h"
 #include "ui/MessageLog.h"
 
@@ -224,6 +225,22 @@ TEST(Converter, ListFullAtTheRecordThatMakes5999) {
   EXPECT_EQ(c[BlockList::kFullCount - 1].C, bcM03);
 }
 
+TEST(Converter, PulledLinesAreReadOnlyAsFarAsTheConversionGoes) {
+  // An endless program: the full list ends the conversion, and no line is
+  // asked for after the one that filled it.
+  BlockList list;
+  Converter converter(list);
+  long pulled = 0;
+  const auto result = converter.ConvertLines([&](std::string& line) {
+    ++pulled;
+    line = "G1 X1";
+    return true;
+  });
+  EXPECT_EQ(result.status, csListFull);
+  EXPECT_EQ(pulled, result.failingLine);
+  EXPECT_EQ(list.count(), BlockList::kFullCount);
+}
+
 TEST(Converter, MotionModeStartsAtOneForEveryConversion) {
   BlockList list;
   Converter converter(list);
@@ -321,6 +338,10 @@ TEST_F(ConvertProgramTest, SuccessIsSilentAndDumpsEveryRecord) {
   const auto again = ConvertProgram({"G1 X1"}, list, log, (dir_ / "missing" / "dir").string());
   EXPECT_TRUE(again.ok());
   EXPECT_FALSE(again.dumpWritten);
+  // Nor does a full disk harm the dump written before.
+  test::expectOldFileSurvivesWriteFailures(dir_ / kDumpFileName, [&](std::string& why) {
+    return WriteDump(dir_.string(), list, ConversionResult{}, &why);
+  });
 }
 
 }  // namespace
