@@ -301,7 +301,10 @@ void TProgramSheetForm::ReadFileBtnClick() {
   const nc::LoadStatus status = files.load(path, page);
   // A file that could not be read changes nothing, the label included: a
   // later save must not go to a file the editor never held.
-  if (status != nc::LoadStatus::CannotOpen) {
+  if (status == nc::LoadStatus::CannotOpen) {
+    // Why, in the system's words, under the loading line.
+    app_.messageLog().addTo(Page::Program, 0, app_.fromQt(QString::fromStdString(path + ": " + files.lastError())));
+  } else {
     FileNameLabel->setText(fileNameLabelText(path));
     baseline_.markClean();
   }

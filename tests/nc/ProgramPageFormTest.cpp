@@ -475,7 +475,19 @@ TEST_F(ProgramPageTest, AFileThatCannotBeOpenedChangesNothingButSaysSo) {
   EXPECT_EQ(f.ProgramMemo->toPlainText(), QStringLiteral("X1"));
   EXPECT_EQ(f.ProgNameEdit->text(), QStringLiteral("GOOD"));
   EXPECT_FALSE(f.ProgramMemo->isHidden());
-  EXPECT_EQ(messages(), text(111));
+  const QStringList lines = messages().split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_EQ(lines[0], text(111));
+  EXPECT_EQ(lines[1], QString::fromStdString((dir / "missing.nc").string()) + QStringLiteral(": No such file or directory"));
+
+  // Not a file: a directory named like one.
+  fs::create_directory(dir / "folder.nc");
+  f.MsgMemo->clear();
+  chooseFile(QStringLiteral("folder.nc"));
+  f.ReadFileBtn->click();
+  EXPECT_EQ(f.FileNameLabel->text(), label);
+  EXPECT_EQ(f.ProgramMemo->toPlainText(), QStringLiteral("X1"));
+  EXPECT_TRUE(messages().endsWith(QStringLiteral("folder.nc: Is a directory"))) << messages().toStdString();
 }
 
 TEST_F(ProgramPageTest, AFullLengthChineseNameIsSavedAndLoadedBack) {
