@@ -18,6 +18,7 @@
 #include "base/FileLocator.h"
 #include "base/Settings.h"
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "param/ParameterModels.h"
 #include "param/ParameterTables.h"
 
@@ -27,11 +28,6 @@ namespace {
 
 constexpr int kExitNoDefinitions = 1;
 constexpr int kExitUsage = 2;
-
-const char* const kListExitCodes =
-    "Exit codes: 0 the list was printed; 1 neither definition file name of that model, version "
-    "and language is in the working directory (the model's address entries, if any, are printed "
-    "all the same); 2 bad arguments.";
 
 struct ListOptions {
   std::string model, version, language;
@@ -114,8 +110,12 @@ void addListCommand(CLI::App& param) {
   auto o = std::make_shared<ListOptions>();
   CLI::App* list = param.add_subcommand("list", "Print the parameter list of a model and version: number, tab, name");
   o->app = list;
-  list->footer(std::string(kListExitCodes) +
-               "\nWithout --model the list is that of model 102; choosing 102 selects version K, 202 "
+  setExitCodes(list,
+               {{"0", "the list was printed"},
+                {"1", "neither definition file name of that model, version and language is in the working "
+                      "directory (the model's address entries, if any, are printed all the same)"},
+                {"2", "bad arguments"}},
+               "Without --model the list is that of model 102; choosing 102 selects version K, 202 "
                "and 302 version SD, as the parameter page does (--version overrides). Data files "
                "and Customer.ini are read from the working directory.");
   list->allow_extras();
@@ -134,6 +134,8 @@ void addParamCommands(CLI::App& app) {
   CLI::App* param = app.add_subcommand("param", "Controller parameters: the parameter lists of the models");
   param->require_subcommand(1);
   addListCommand(*param);
+  setExitCodes(param, {{"2", "no command, or an unknown one"}},
+               "Each command lists its own: zarctl param COMMAND --help.");
 }
 
 }  // namespace zar::cli

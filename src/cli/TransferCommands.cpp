@@ -14,6 +14,7 @@
 #include "base/Settings.h"
 #include "cli/CancelSignals.h"
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "cli/ProgressLine.h"
 #include "cli/TerminalOperator.h"
 #include "controller/ControllerConfig.h"
@@ -37,12 +38,6 @@ constexpr int kExitRefused = 4;
 constexpr int kExitDeclined = 5;
 constexpr int kExitFile = 6;
 
-const char* const kExitCodes =
-    "Exit codes: 0 done; 2 bad arguments; 3 the link failed (port would not open, no reply in "
-    "time, the line hung up, a write failed); 4 the controller refused (or did not confirm a "
-    "deletion); 5 a confirmation was declined; 6 a file could not be read or written, or holds "
-    "nothing to send; 130 cancelled by Ctrl-C or SIGTERM (nothing more was sent, the port was "
-    "closed, no output was written).";
 
 struct TransferOptions {
   std::string command;  // send, receive, delete
@@ -324,9 +319,17 @@ CLI::App* addTransfer(CLI::App& app, const std::string& name, const std::string&
   o->command = name;
   CLI::App* cmd = app.add_subcommand(name, description);
   o->app = cmd;
-  cmd->footer(std::string(kExitCodes) +
-              "\nDefaults come from Init.Ini and Customer.ini in the working directory; messages "
-              "use its message catalog.");
+  setExitCodes(cmd,
+               {{"0", "done"},
+                {"2", "bad arguments"},
+                {"3", "the link failed (the port would not open, no reply in time, the line hung up, a write failed)"},
+                {"4", "the controller refused (or did not confirm a deletion)"},
+                {"5", "a confirmation was declined"},
+                {"6", "a file could not be read or written, or holds nothing to send"},
+                {"130", "cancelled by Ctrl-C or SIGTERM (nothing more was sent, the port was closed, no output "
+                        "was written)"}},
+               "Defaults come from Init.Ini and Customer.ini in the working directory; messages use its "
+               "message catalog.");
   cmd->allow_extras();
   cmd->add_option(targetName, o->target, targetHelp)->type_name(targetName);
   cmd->add_option("--port", o->port,
@@ -361,7 +364,6 @@ CLI::App* addTransfer(CLI::App& app, const std::string& name, const std::string&
 }  // namespace
 
 void addTransferCommands(CLI::App& app) {
-  app.footer(app.get_footer() + (app.get_footer().empty() ? "" : "\n") + "send, receive, delete: " + kExitCodes);
   addTransfer(app, "send", "Send an NC program file (.nc/.ncd) into a slot of the controller", "FILE",
               "NC program file: slot line, name line (X02), N-numbered lines");
   addTransfer(app, "receive", "Receive the program of a slot from the controller", "SLOT", "Slot 1-99");

@@ -126,8 +126,8 @@ TEST_F(ParamCliTest, BadArgumentsExitWithTwoAndHelpListsTheExitCodes) {
   }
   const CliRun help = zarctl("list --help");
   EXPECT_EQ(help.code, 0);
-  EXPECT_NE(help.out.find("Exit codes: 0 the list was printed; 1 "), std::string::npos);
-  EXPECT_NE(help.out.find("2 bad arguments"), std::string::npos);
+  EXPECT_NE(help.out.find("Exit codes:\n  0  the list was printed\n  1  "), std::string::npos);
+  EXPECT_NE(help.out.find("\n  2  bad arguments\n"), std::string::npos);
 }
 
 }  // namespace
