@@ -1,5 +1,6 @@
 #include "app/ParameterSheetForm.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -12,8 +13,17 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/QtControls.h"
+#include "app/QtEditorColumn.h"
 #include "app/QtPageContext.h"
+#include "base/FileLocator.h"
+#include "base/Settings.h"
+#include "param/ParameterFile.h"
+#include "param/ParameterTransfer.h"
+#include "ui/OpenFileForm.h"
+#include "ui/SaveFileForm.h"
 
 namespace zar {
 
@@ -132,6 +142,7 @@ TParameterSheetForm::TParameterSheetForm(PageContext& app, QWidget* parent) : QW
   connect(WriteParBtn, &QPushButton::clicked, this, &TParameterSheetForm::WriteParBtnClick);
   connect(ParTrnBtn, &QPushButton::clicked, this, &TParameterSheetForm::ParTrnBtnClick);
   connect(ParRcvBtn, &QPushButton::clicked, this, &TParameterSheetForm::ParRcvBtnClick);
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusBefore_ = now; });
 }
 
 void TParameterSheetForm::setCaptions() {
@@ -144,55 +155,106 @@ void TParameterSheetForm::setCaptions() {
 
 std::vector<QPushButton*> TParameterSheetForm::transferButtons() const { return {ParTrnBtn, ParRcvBtn}; }
 
-// The parameter definition tables are not part of this build: the address
-// tables stay empty and the check list shows no parameters.
-void TParameterSheetForm::LoadAddressTables() {}
+std::vector<QWidget*> TParameterSheetForm::lockedWhileTransferring() const {
+  return {ParaCheckListBox, ModelGroup, VersionPanel, SelAllBtn, CancelSelBtn, ReadParBtn, WriteParBtn};
+}
+
+// ---------------------------------------------------------------- parameter list
+
+void TParameterSheetForm::LoadAddressTables() {
+  chooser_.reset();
+  tables_ = std::make_unique<param::ParameterTables>(FileLocator(app_.workingDirectory()), app_.settings().language);
+  tables_->LoadAddressTables();
+  chooser_ = std::make_unique<param::ParameterChooser>(*tables_);
+}
 
 void TParameterSheetForm::SetParameterList(int model) {
-  ModelIndex = model;
+  // The list a running dialogue walks stays as it is (the page may be
+  // returned to meanwhile).
+  if (transferring_) return;
+  if (!chooser_) {
+    ParaCheckListBox->clear();
+    return;
+  }
+  chooser_->ModelIndex = ModelIndex;
+  chooser_->VersionIndex = VersionIndex;
+  chooser_->SetParameterList(model);
+  ModelIndex = chooser_->ModelIndex;
+
+  const param::ParameterList& list = chooser_->list();
+  ParaCheckListBox->setUpdatesEnabled(false);
   ParaCheckListBox->clear();
+  for (const param::ParameterEntry& entry : list.entries) {
+    auto* item = new QListWidgetItem(app_.toQt(entry.name));
+    item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    item->setCheckState(Qt::Unchecked);
+    ParaCheckListBox->addItem(item);
+  }
+  ParaCheckListBox->scrollToTop();
+  ParaCheckListBox->setUpdatesEnabled(true);
+}
+
+const param::ParameterList& TParameterSheetForm::parameterList() const {
+  static const param::ParameterList none;
+  return chooser_ ? chooser_->list() : none;
+}
+
+std::vector<param::ParameterEntry> TParameterSheetForm::checkedEntries() const {
+  const param::ParameterList& list = parameterList();
+  std::vector<param::ParameterEntry> checked;
+  const int count = std::min(ParaCheckListBox->count(), static_cast<int>(list.count()));
+  for (int i = 0; i < count; ++i)
+    if (ParaCheckListBox->item(i)->checkState() == Qt::Checked) checked.push_back(list[static_cast<size_t>(i)]);
+  return checked;
 }
 
 // ---------------------------------------------------------------- handlers
 
 void TParameterSheetForm::ClrMsgBtn2Click() { ParMsgMemo->clear(); }
 
-void TParameterSheetForm::ZAR102RadioButtonEnter() {
-  VersionIndex = 1;
-  VerKRadioBtn->setChecked(true);
-  SetParameterList(0);
+QRadioButton* TParameterSheetForm::versionRadio(int versionIndex) const {
+  switch (versionIndex) {
+    case 0: return VerSDRadioBtn;
+    case 2: return VerMRadioBtn;
+    default: return VerKRadioBtn;
+  }
 }
 
-void TParameterSheetForm::ZAR202RadioButtonEnter() {
-  VersionIndex = 0;
-  VerSDRadioBtn->setChecked(true);
-  SetParameterList(1);
+QRadioButton* TParameterSheetForm::selectorRadio(param::SelectorButton button) const {
+  using B = param::SelectorButton;
+  switch (button) {
+    case B::ZAR102: return ZAR102RadioButton;
+    case B::ZAR202: return ZAR202RadioButton;
+    case B::ZAR302: return ZAR302RadioButton;
+    case B::ZAR101: return ZAR101RadioButton;
+    case B::ZAR200: return ZAR200RadioButton;
+    case B::ZAR300: return ZAR300RadioButton;
+    case B::VerSD: return VerSDRadioBtn;
+    case B::VerK: return VerKRadioBtn;
+    case B::VerM: return VerMRadioBtn;
+  }
+  return nullptr;
 }
 
-void TParameterSheetForm::ZAR302RadioButtonEnter() {
-  VersionIndex = 0;
-  VerSDRadioBtn->setChecked(true);
-  SetParameterList(2);
+void TParameterSheetForm::enter(param::SelectorButton button) {
+  const param::ModelVersion next = param::enterSelector(button, {ModelIndex, VersionIndex});
+  // The button entered is the one shown chosen (a click checks it anyway,
+  // the keyboard may not), and the version's button with it.
+  selectorRadio(button)->setChecked(true);
+  VersionIndex = next.version;
+  versionRadio(VersionIndex)->setChecked(true);
+  SetParameterList(next.model);
 }
 
-void TParameterSheetForm::ZAR101RadioButtonEnter() { SetParameterList(3); }
-void TParameterSheetForm::ZAR200RadioButtonEnter() { SetParameterList(4); }
-void TParameterSheetForm::ZAR300RadioButtonEnter() { SetParameterList(5); }
-
-void TParameterSheetForm::VerSDRadioBtnEnter() {
-  VersionIndex = 0;
-  SetParameterList(ModelIndex);
-}
-
-void TParameterSheetForm::VerKRadioBtnEnter() {
-  VersionIndex = 1;
-  SetParameterList(ModelIndex);
-}
-
-void TParameterSheetForm::VerMRadioBtnEnter() {
-  VersionIndex = 2;
-  SetParameterList(ModelIndex);
-}
+void TParameterSheetForm::ZAR102RadioButtonEnter() { enter(param::SelectorButton::ZAR102); }
+void TParameterSheetForm::ZAR202RadioButtonEnter() { enter(param::SelectorButton::ZAR202); }
+void TParameterSheetForm::ZAR302RadioButtonEnter() { enter(param::SelectorButton::ZAR302); }
+void TParameterSheetForm::ZAR101RadioButtonEnter() { enter(param::SelectorButton::ZAR101); }
+void TParameterSheetForm::ZAR200RadioButtonEnter() { enter(param::SelectorButton::ZAR200); }
+void TParameterSheetForm::ZAR300RadioButtonEnter() { enter(param::SelectorButton::ZAR300); }
+void TParameterSheetForm::VerSDRadioBtnEnter() { enter(param::SelectorButton::VerSD); }
+void TParameterSheetForm::VerKRadioBtnEnter() { enter(param::SelectorButton::VerK); }
+void TParameterSheetForm::VerMRadioBtnEnter() { enter(param::SelectorButton::VerM); }
 
 void TParameterSheetForm::SelAllBtnClick() {
   for (int i = 0; i < ParaCheckListBox->count(); ++i) ParaCheckListBox->item(i)->setCheckState(Qt::Checked);
@@ -202,21 +264,87 @@ void TParameterSheetForm::CancelSelBtnClick() {
   for (int i = 0; i < ParaCheckListBox->count(); ++i) ParaCheckListBox->item(i)->setCheckState(Qt::Unchecked);
 }
 
-// The parameter files and transfers are handled by their own subsystem;
-// until it is connected here their buttons do nothing.
-void TParameterSheetForm::ReadParBtnClick() {}
-void TParameterSheetForm::WriteParBtnClick() {}
-void TParameterSheetForm::ParTrnBtnClick() {}
-void TParameterSheetForm::ParRcvBtnClick() {}
+void TParameterSheetForm::ReadParBtnClick() {
+  if (!chooseOpenFile(app_.dialogParent(), Page::Parameter, app_.fileChoice(), app_.catalog())) return;
+  const std::string path = app_.fileChoice().CurrentFileName;
+  param::ParameterFiles files(app_.messageLog());
+  if (!files.load(path)) return;
+  // The path is a file-system name, not a catalog text.
+  ParFileNameLabel->setText(app_.toQt(app_.GetMessageText(param::ParameterFiles::kFileLabel)) +
+                            QString::fromStdString(path));
+  ParameterMemo->setFocus();
+  scrollToTop(ParameterMemo);
+}
+
+void TParameterSheetForm::WriteParBtnClick() {
+  if (!chooseSaveFile(app_.dialogParent(), Page::Parameter, app_.fileChoice(), app_.catalog())) return;
+  const std::string path = app_.fileChoice().CurrentFileName;
+  param::ParameterFiles files(app_.messageLog());
+  if (!files.save(path)) return;
+  ParFileNameLabel->setText(app_.toQt(app_.GetMessageText(param::ParameterFiles::kFileLabel)) +
+                            QString::fromStdString(path));
+}
+
+void TParameterSheetForm::runLocked(const std::function<void()>& dialogue) {
+  app_.runDialogue([&] {
+    // Disabled (the editor read-only) for the dialogue, then back as they
+    // were, whatever happens in it.
+    struct Restore {
+      std::vector<std::pair<QPointer<QWidget>, bool>> widgets;
+      QPointer<QPlainTextEdit> editor;
+      bool readOnly = false;
+      bool& running;
+      ~Restore() {
+        for (auto& [widget, enabled] : widgets)
+          if (widget) widget->setEnabled(enabled);
+        if (editor) editor->setReadOnly(readOnly);
+        running = false;
+      }
+    } restore{{}, ParameterMemo, ParameterMemo->isReadOnly(), transferring_};
+    for (QWidget* widget : lockedWhileTransferring()) {
+      restore.widgets.emplace_back(widget, widget->isEnabled());
+      widget->setEnabled(false);
+    }
+    ParameterMemo->setReadOnly(true);
+    transferring_ = true;
+    dialogue();
+  });
+}
+
+void TParameterSheetForm::ParTrnBtnClick() {
+  runLocked([this] {
+    param::ParameterTransfer transfer(app_.link(), app_.messageLog(), app_.settings().defaultPort);
+    transfer.ParTrnBtnClick();
+  });
+}
+
+void TParameterSheetForm::ParRcvBtnClick() {
+  runLocked([this] {
+    param::ParameterTransfer transfer(app_.link(), app_.messageLog(), app_.settings().defaultPort);
+    transfer.ParRcvBtnClick(checkedEntries());
+    if (transfer.editorCleared()) scrollToTop(ParameterMemo);
+  });
+}
+
+bool TParameterSheetForm::isEnter(QObject* watched, const QFocusEvent& event) const {
+  switch (event.reason()) {
+    case Qt::MouseFocusReason:
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+      return true;
+    case Qt::OtherFocusReason:
+      // Arrow keys move the focus between the buttons of a group this way;
+      // so does the page, when it is shown again, giving the focus back to
+      // the button that had it. Only the first comes from within the page.
+      return focusBefore_ && focusBefore_.data() != watched && isAncestorOf(focusBefore_);
+    default:
+      return false;  // the window or a popup coming back
+  }
+}
 
 bool TParameterSheetForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusIn) {
-    // A button is entered when the user moves to it, not when the window
-    // comes back to the front with the focus still there.
-    const auto reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
-      return QWidget::eventFilter(watched, event);
-    }
+  if (event->type() == QEvent::FocusIn && isEnter(watched, *static_cast<QFocusEvent*>(event))) {
     if (watched == ZAR102RadioButton) ZAR102RadioButtonEnter();
     else if (watched == ZAR202RadioButton) ZAR202RadioButtonEnter();
     else if (watched == ZAR302RadioButton) ZAR302RadioButtonEnter();

@@ -3,10 +3,17 @@
 // area, the controller model and version, the check list of parameters and
 // the parameter transfers. The model and version chosen are the page's.
 
+#include <QPointer>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "param/ParameterModels.h"
+#include "param/ParameterTables.h"
+
+class QFocusEvent;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -26,15 +33,24 @@ class TParameterSheetForm : public QWidget {
 
   // The buttons that start a controller dialogue.
   std::vector<QPushButton*> transferButtons() const;
+  // What a parameter dialogue reads or fills, held still while it runs: the
+  // check list, the model and version buttons, the selection and file
+  // buttons (the editor is made read-only instead).
+  std::vector<QWidget*> lockedWhileTransferring() const;
   void setCaptions();
 
-  // Parameter tables: loaded once; the check list is rebuilt for a model
-  // (and the current version and language).
+  // Parameter tables: the address tables are read once, with the language
+  // and working directory of the run; the check list is rebuilt for a model
+  // (and the current version and language), every item unchecked.
   void LoadAddressTables();
   void SetParameterList(int model);
+  // The list behind the check list: item i is entry i.
+  const param::ParameterList& parameterList() const;
+  // The entries whose items are checked, in list order.
+  std::vector<param::ParameterEntry> checkedEntries() const;
 
-  int ModelIndex = 0;    // 0..5: 102, 202, 302, 101, 200, 300
-  int VersionIndex = 1;  // 0..2: SD, K, M
+  int ModelIndex = param::kStartModel;      // 0..5: 102, 202, 302, 101, 200, 300
+  int VersionIndex = param::kStartVersion;  // 0..2: SD, K, M
 
   QLabel* ParFileNameLabel = nullptr;
   QLabel* Label7 = nullptr;          // editor caption
@@ -87,7 +103,25 @@ class TParameterSheetForm : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // A model or version button took the focus: the version may follow the
+  // model, then the list is rebuilt.
+  void enter(param::SelectorButton button);
+  QRadioButton* versionRadio(int versionIndex) const;
+  QRadioButton* selectorRadio(param::SelectorButton button) const;
+  // Whether a focus change onto one of the page's buttons is the user's
+  // move (a click, Tab, an arrow key), not the window or the page coming
+  // back with the focus where it was.
+  bool isEnter(QObject* watched, const QFocusEvent& event) const;
+  // Runs a parameter dialogue with the page's list, selectors and editor held.
+  void runLocked(const std::function<void()>& dialogue);
+
   PageContext& app_;
+  std::unique_ptr<param::ParameterTables> tables_;
+  std::unique_ptr<param::ParameterChooser> chooser_;
+  bool transferring_ = false;
+  // The widget that had the focus before the one now taking it (the
+  // application's focus-changed signal comes after the focus-in event).
+  QPointer<QWidget> focusBefore_;
 };
 
 }  // namespace zar

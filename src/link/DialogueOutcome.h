@@ -15,6 +15,8 @@ enum class DialogueOutcome {
   Refused,       // the controller answered a required step with the NAK frame
   LinkFailed,    // the port did not open, no reply in time, a write failed, the line hung up
   LineTooLong,   // a line does not fit into one frame, or came back over-long
+  LineFormat,    // an editor line is not in a form that can be sent (parameter lines)
+  BadValue,      // a value came back that is not one (a parameter value that is no number)
   Busy,          // another dialogue holds the link
   Cancelled,     // stopped on request (Link::requestCancel): nothing more was sent
 };

@@ -28,6 +28,8 @@ std::string_view outcomeName(DialogueOutcome outcome) {
     case DialogueOutcome::Refused: return "refused";
     case DialogueOutcome::LinkFailed: return "link failed";
     case DialogueOutcome::LineTooLong: return "line too long";
+    case DialogueOutcome::LineFormat: return "line format";
+    case DialogueOutcome::BadValue: return "bad value";
     case DialogueOutcome::Busy: return "busy";
     case DialogueOutcome::Cancelled: return "cancelled";
   }

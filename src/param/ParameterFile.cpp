@@ -1,10 +1,6 @@
 #include "param/ParameterFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-
+#include "base/InputFile.h"
 #include "base/SafeFile.h"
 #include "base/TextPieces.h"
 
@@ -48,6 +44,18 @@ std::vector<std::string> parseParameterFile(std::istream& in) {
   return lines;
 }
 
+bool readParameterFile(const std::string& path, std::vector<std::string>& lines, std::string* error) {
+  InputFile file;
+  if (!file.open(path, error)) return false;
+  lines = parseParameterFile(file.stream());
+  if (file.failed()) {
+    lines.clear();
+    if (error) *error = file.error();
+    return false;
+  }
+  return true;
+}
+
 std::string formatParameterFile(const std::vector<std::string>& lines) {
   size_t size = 0;
   for (const std::string& line : lines) size += line.size() + 2;
@@ -73,24 +81,8 @@ bool ParameterFiles::load(const std::string& path) {
   error_.clear();
   message(kLoading);
 
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  std::ifstream in;
-  if (std::filesystem::is_directory(status)) {
-    error_ = "it is a directory";
-  } else if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    error_ = "it is not a regular file";
-  } else {
-    errno = 0;
-    in.open(path, std::ios::binary);
-    if (!in) error_ = errno != 0 ? std::strerror(errno) : "it cannot be opened";
-  }
   std::vector<std::string> lines;
-  if (error_.empty()) {
-    lines = parseParameterFile(in);
-    if (in.bad()) error_ = "a read error occurred";
-  }
-  if (!error_.empty()) {
+  if (!readParameterFile(path, lines, &error_)) {
     message(0, "Cannot read " + path + ": " + error_ + "; the editor is unchanged.");
     return false;
   }

@@ -21,6 +21,10 @@ inline constexpr size_t kParameterLineLength = 79;
 
 // The editor lines of a parameter file's content.
 std::vector<std::string> parseParameterFile(std::istream& in);
+// The editor lines of a parameter file. False, with the reason in *error,
+// when it is not a regular file, cannot be opened, is larger than any
+// reader takes, or a read fails.
+bool readParameterFile(const std::string& path, std::vector<std::string>& lines, std::string* error);
 // The file content of editor lines: each line followed by CR LF.
 std::string formatParameterFile(const std::vector<std::string>& lines);
 

@@ -53,6 +53,8 @@ ParameterLine parseParameterLine(std::string_view line) {
   if (holdsControlCharacter(numberText)) return malformed(LineProblem::ControlCharacter);
   const auto value = valueOf(line.substr(eq + 1));
   if (!value) return malformed(LineProblem::ValueOutOfRange);
+  // "=", the longest value and CR LF follow the number text.
+  if (numberText.size() + 14 > kMaxSettingFrame) return malformed(LineProblem::NumberTooLong);
   return {LineForm::Setting, LineProblem::None, std::string(numberText), *value};
 }
 
@@ -64,7 +66,19 @@ std::string settingFrame(std::string_view numberText, std::int32_t value) {
   return frame;
 }
 
-std::string skippedLine(std::string_view line) { return std::string(line) + "...Skip..."; }
+std::string shownLine(std::string_view line) {
+  if (line.size() <= kMaxShownLine) return std::string(line);
+  // A byte from 0x81 up leads a two-byte Big5 character: keep it whole or drop it.
+  size_t end = 0;
+  for (;;) {
+    const size_t width = static_cast<unsigned char>(line[end]) >= 0x81 ? 2 : 1;
+    if (end + width > kMaxShownLine) break;
+    end += width;
+  }
+  return std::string(line.substr(0, end)) + "...";
+}
+
+std::string skippedLine(std::string_view line) { return shownLine(line) + "...Skip..."; }
 
 std::string_view problemText(LineProblem problem) {
   switch (problem) {
@@ -73,6 +87,7 @@ std::string_view problemText(LineProblem problem) {
     case LineProblem::NoEquals: return "no '=' before the value";
     case LineProblem::ControlCharacter: return "a control character in the parameter number";
     case LineProblem::ValueOutOfRange: return "the value is beyond the 32-bit range";
+    case LineProblem::NumberTooLong: return "the parameter number is too long for one frame";
   }
   return "";
 }
@@ -83,6 +98,18 @@ std::string receivedLinePrefix(const ParameterEntry& entry) {
 
 std::string_view replyValueText(std::string_view reply) {
   return reply.substr(0, reply.find_first_of("\r\n\x03"));
+}
+
+bool isParameterValue(std::string_view valueText) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!valueText.empty() && blank(valueText.front())) valueText.remove_prefix(1);
+  while (!valueText.empty() && blank(valueText.back())) valueText.remove_suffix(1);
+  std::string_view digits = valueText;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+  if (digits.empty()) return false;
+  for (const char c : digits)
+    if (c < '0' || c > '9') return false;
+  return valueOf(valueText).has_value();
 }
 
 }  // namespace zar::param

@@ -1,9 +1,8 @@
 #include "param/ParameterTables.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
+#include "base/InputFile.h"
 #include "base/Settings.h"
 #include "base/TextPieces.h"
 
@@ -60,11 +59,9 @@ bool readEntryFile(const std::string& path, NameRule rule, int language, size_t 
   if (path.empty()) return false;
   // Only regular files: a directory cannot be read, a FIFO or device could
   // block or never end.
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  readEntries(in, rule, language, limit, out);
+  InputFile file;
+  if (!file.open(path, nullptr)) return false;
+  readEntries(file.stream(), rule, language, limit, out);
   return true;
 }
 

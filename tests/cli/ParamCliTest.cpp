@@ -1,4 +1,5 @@
-// zarctl param list end to end, from scratch working directories.
+// zarctl param list, receive, send and diff end to end, from scratch working
+// directories (the transfers against `zarctl controller`, model 102 version K).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "cli/ControllerProcess.h"
 
 namespace zar {
 namespace {
@@ -128,6 +131,148 @@ TEST_F(ParamCliTest, BadArgumentsExitWithTwoAndHelpListsTheExitCodes) {
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("Exit codes:\n  0  the list was printed\n  1  "), std::string::npos);
   EXPECT_NE(help.out.find("\n  2  bad arguments\n"), std::string::npos);
+}
+
+// ---------------------------------------------------------------- transfers
+
+class ParamTransferCliTest : public ParamCliTest {
+ protected:
+  ParamTransferCliTest() {
+    copyShipped();
+    fs::copy_file(fs::path(ZAR_DATA_DIR) / "Message.E", dir / "Message.E");
+    write("Customer.ini", "Language = 1\r\nBaud = 5\r\n");
+  }
+  std::string port(const test::ControllerProcess& ctrl) const {
+    return " --port " + ctrl.device() + " --timeout 300 --transit-mode 1";
+  }
+  static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+};
+
+TEST_F(ParamTransferCliTest, ReceiveCompareSendCompare) {
+  write("state.txt", "[parameters]\n12 = 3000\n");
+  test::ControllerProcess ctrl({"--state", (dir / "state.txt").string()});
+  ASSERT_FALSE(ctrl.device().empty());
+  const std::string p = port(ctrl);
+
+  CliRun r = zarctl("receive --params 12,1 -o back.par" + p);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(readFile(dir / "back.par"), "RS-232 baud rate code 1-5(1)=4\r\nZ rapid traverse rate mm/min(12)=3000\r\n");
+  EXPECT_TRUE(has(r.out, "Parameter receiving ended."));
+
+  // Without -o the file comes out on stdout, the messages on stderr.
+  r = zarctl("receive --params 12" + p);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Z rapid traverse rate mm/min(12)=3000\r\n");
+  EXPECT_TRUE(has(r.err, "Receiving parameters..."));
+
+  r = zarctl("receive --all" + p);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(lines(r.out).size(), lines(zarctl("list").out).size());
+
+  write("changed.par", "/ axes\r\nZ rapid(12)=2500\r\n\r\nBaud( 1 )=+4\r\n");
+  r = zarctl("diff changed.par" + p);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.out, "12\tZ rapid\t2500\t3000\n");
+
+  // The blank line stops the send after the first setting.
+  r = zarctl("send changed.par --yes" + p);
+  EXPECT_EQ(r.code, 6);
+  EXPECT_TRUE(has(r.out, "/ axes...Skip...\nZ rapid(12)=2500\n"));
+  EXPECT_TRUE(has(r.err, "changed.par line 3: no parameter number in parentheses; settings sent before it: 1"));
+  r = zarctl("diff changed.par" + p);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+
+  write("changed.par", "Z rapid(12)=2400\r\nBaud(1)=3\r\n");
+  r = zarctl("send changed.par --yes" + p);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Parameter sending ended."));
+  EXPECT_EQ(zarctl("diff changed.par" + p).code, 0);
+  ctrl.stop();
+  EXPECT_TRUE(has(readFile(dir / "state.txt"), "12 = 2400"));
+}
+
+TEST_F(ParamTransferCliTest, FailuresWriteNothingAndSayWhy) {
+  test::ControllerProcess ctrl({"--fault", "param.value:2:none"});
+  const std::string p = port(ctrl);
+
+  // The second value goes missing: the port closes, the third request times out.
+  write("out.par", "old\r\n");
+  CliRun r = zarctl("receive --params 1,2,3 -o out.par" + p);
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(readFile(dir / "out.par"), "old\r\n");
+  EXPECT_TRUE(has(r.out, "RS-232 data bits(2)=XXXXXX\n"));
+  EXPECT_TRUE(has(r.out, "RS-232 stop bits(3)=XXXXXX\n"));
+  EXPECT_TRUE(has(r.err, "1 of 3 parameters had arrived; nothing was written"));
+  EXPECT_TRUE(has(r.err, "zarctl param receive: No reply from the controller in time."));
+
+  // Refusals: an unknown number, in a send and in a comparison.
+  write("unknown.par", "Nowhere(999999)=1\r\n");
+  r = zarctl("send unknown.par -y" + p);
+  EXPECT_EQ(r.code, 4);
+  EXPECT_EQ(r.err, "zarctl param send: The controller refused the parameter command.\n");
+  EXPECT_EQ(zarctl("diff unknown.par" + p).code, 4);
+
+  // Not confirmed (no terminal, no --yes): nothing goes out.
+  r = zarctl("send unknown.par" + p);
+  EXPECT_EQ(r.code, 5);
+  EXPECT_TRUE(has(r.err, "use --yes"));
+
+  // Files.
+  write("empty.par", "");
+  EXPECT_EQ(zarctl("send empty.par -y" + p).code, 6);
+  EXPECT_EQ(zarctl("send missing.par -y" + p).code, 6);
+  EXPECT_EQ(zarctl("diff empty.par" + p).code, 6);
+  write("rpm.par", "Speed (rpm)(12)=100\r\n");
+  r = zarctl("diff rpm.par" + p);
+  EXPECT_EQ(r.code, 6);
+  EXPECT_TRUE(has(r.err, "rpm.par line 1: 'rpm' is not a parameter number"));
+  fs::create_directory(dir / "folder.par");
+  r = zarctl("send folder.par -y" + p);
+  EXPECT_EQ(r.code, 6);
+  EXPECT_EQ(r.err, "zarctl param send: cannot read folder.par: Is a directory\n");
+  // An output that cannot be written is found out before anything goes on the line.
+  ctrl.stop();
+  r = zarctl("receive --params 1 -o folder.par" + p);
+  EXPECT_EQ(r.code, 6);
+  EXPECT_TRUE(has(r.err, "cannot write folder.par: ")) << r.err;
+  EXPECT_TRUE(fs::is_directory(dir / "folder.par"));
+
+  // Arguments.
+  for (const std::string args : {"receive", "receive --all --params 1", "receive --params 1,x",
+                                 "receive --params 999999", "receive --all --model 103", "send", "diff",
+                                 "send a.par b.par", "receive --all --port LPT1"}) {
+    r = zarctl(args + (args.find("--port") == std::string::npos ? p : ""));
+    EXPECT_EQ(r.code, 2) << args << "\n" << r.err;
+    EXPECT_TRUE(has(r.err, "zarctl param ")) << args;
+  }
+}
+
+TEST_F(ParamTransferCliTest, CtrlCCancelsAndWritesNothing) {
+  test::ControllerProcess ctrl({"--fault", "param.value:2:delay=5000"});
+  write("out.par", "old\r\n");
+  // SIGINT a second into the wait for the second value.
+  const std::string cmd = "cd '" + dir.string() + "' && timeout --preserve-status -s INT 1 '" ZARCTL_PATH
+                          "' param receive --params 1,2,3 -o out.par --port " + ctrl.device() +
+                          " --timeout 8000 --transit-mode 1 </dev/null >stdout.txt 2>stderr.txt";
+  const int status = std::system(cmd.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 130);
+  EXPECT_EQ(readFile(dir / "out.par"), "old\r\n");
+  EXPECT_TRUE(has(readFile(dir / "stderr.txt"),
+                  "zarctl param receive: cancelled; the port is closed, nothing was written (1 of 3 parameters "
+                  "had arrived)"));
+}
+
+TEST_F(ParamTransferCliTest, HelpListsTheExitCodes) {
+  for (const std::string command : {"receive", "send", "diff"}) {
+    const CliRun r = zarctl(command + " --help");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(has(r.out, "Exit codes:\n  0    ")) << command;
+    EXPECT_TRUE(has(r.out, "\n  2    bad")) << command;
+    EXPECT_TRUE(has(r.out, "\n  3    the link failed")) << command;
+    EXPECT_TRUE(has(r.out, "\n  130  cancelled")) << command;
+  }
+  EXPECT_TRUE(has(zarctl("diff --help").out, "\n  1    some differ"));
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/ControllerProcess.h"
 #include "ui/Encoding.h"
 #include "ui/MessageCatalog.h"
 
@@ -38,40 +39,7 @@ std::string readFile(const fs::path& p) {
 
 void writeFile(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
-// `zarctl controller ARGS` in the background; its first line names the device.
-class ControllerProcess {
- public:
-  explicit ControllerProcess(std::vector<std::string> args) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], STDOUT_FILENO);
-      ::close(out[0]);
-      ::close(out[1]);
-      std::vector<char*> argv{const_cast<char*>("zarctl"), const_cast<char*>("controller")};
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(ZARCTL_PATH, argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') device_ += c;
-    ::close(out[0]);
-  }
-  ~ControllerProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& device() const { return device_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string device_;
-};
+using test::ControllerProcess;
 
 [[noreturn]] void execZarctl(const fs::path& dir, std::vector<std::string> args) {
   if (::chdir(dir.c_str()) != 0) ::_exit(126);

@@ -111,7 +111,7 @@ TEST_F(ParameterFilesTest, AFailedLoadSaysWhyAndKeepsTheEditor) {
     EXPECT_NE(messages()[1].find(path(name)), std::string::npos);
     EXPECT_FALSE(files.lastError().empty());
   }
-  EXPECT_EQ(files.lastError(), "it is a directory");
+  EXPECT_EQ(files.lastError(), "Is a directory");
 }
 
 TEST_F(ParameterFilesTest, AFailedSaveSaysWhyAndKeepsTheOldFile) {

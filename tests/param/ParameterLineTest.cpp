@@ -68,6 +68,20 @@ TEST(ParameterLineSend, ControlCharactersInTheNumberNeverReachTheWire) {
   EXPECT_EQ(sent("P(\xB6\x62)=5"), "\xB6\x62=5\r\n");
 }
 
+TEST(ParameterLineSend, HugeLinesGiveOneShortFrameOrNone) {
+  // The longest frame that still goes: 241 number characters, "=", 11 value
+  // characters, CR LF.
+  const std::string frame = sent("P(" + std::string(241, '1') + ")=-2147483648");
+  EXPECT_EQ(frame.size(), kMaxSettingFrame);
+  EXPECT_EQ(sent("P(" + std::string(242, '1') + ")=5"), "145 the parameter number is too long for one frame");
+  // Ten megabytes around a short setting: only the setting travels.
+  const std::string padding(10 << 20, 'x');
+  EXPECT_EQ(sent(padding + "(7)=" + std::string(10 << 20, ' ') + "12"), "7=12\r\n");
+  EXPECT_EQ(sent("Feed(7)" + padding + "=12"), "7=12\r\n");
+  EXPECT_EQ(sent("P(" + padding + ")=1"), "145 the parameter number is too long for one frame");
+  EXPECT_EQ(sent("P(1)=" + std::string(10 << 20, '9')), "145 the value is beyond the 32-bit range");
+}
+
 TEST(ParameterLineReceive, PrefixValueAndRoundTrip) {
   const ParameterEntry feed{"Max feed", 12};
   EXPECT_EQ(receivedLinePrefix(feed), "Max feed(12)=");
@@ -80,6 +94,25 @@ TEST(ParameterLineReceive, PrefixValueAndRoundTrip) {
   // A received line sends the same setting back.
   EXPECT_EQ(sent(receivedLinePrefix(feed) + std::string(replyValueText("3000\r\n"))), "12=3000\r\n");
   EXPECT_EQ(sent(receivedLinePrefix({"Min", -2147483647 - 1}) + "1"), "-2147483648=1\r\n");
+}
+
+TEST(ParameterLineShown, LongLinesAreCutForTheMessageArea) {
+  const std::string exact(kMaxShownLine, 'a');
+  EXPECT_EQ(shownLine(exact), exact);
+  EXPECT_EQ(shownLine(exact + "b"), exact + "...");
+  EXPECT_EQ(skippedLine("/" + std::string(10 << 20, 'x')), "/" + std::string(kMaxShownLine - 1, 'x') + "......Skip...");
+  // A Big5 character across the cut is dropped whole.
+  std::string big5(kMaxShownLine - 1, 'a');
+  big5 += "\xB6\x62\xB6\x62";
+  EXPECT_EQ(shownLine(big5), std::string(kMaxShownLine - 1, 'a') + "...");
+}
+
+TEST(ParameterLineReceive, OnlyDecimalThirtyTwoBitValuesAreKept) {
+  for (const char* good : {"0", "3000", "-15", "+8", " 42 ", "\t-2147483648", "2147483647"})
+    EXPECT_TRUE(isParameterValue(good)) << good;
+  for (const char* bad : {"", " ", "-", "+", "2.75", "12a", "?~\xA5Z#", "2147483648", "-2147483649",
+                          "1 2", "\x06\x07\x01", "0x10"})
+    EXPECT_FALSE(isParameterValue(bad)) << bad;
 }
 
 }  // namespace

@@ -1,0 +1,288 @@
+// The parameter page in the main window, offscreen: the check list built from
+// the shipped data files, the model and version buttons acting when they take
+// the focus, the file buttons through the choosers, and the two transfers
+// against a virtual controller behind COM2.
+
+// Before any Qt header: the controller's state has a member named like Qt's
+// `slots` keyword.
+#include "controller/VirtualController.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/MainForm.h"
+#include "param/ParameterTables.h"
+#include "support/ModalDriver.h"
+#include "ui/OpenFileForm.h"
+#include "ui/SaveFileForm.h"
+
+namespace fs = std::filesystem;
+
+namespace zar {
+namespace {
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ParameterPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("zar_parpage_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const auto& e : fs::directory_iterator(ZAR_DATA_DIR)) {
+      const std::string name = e.path().filename().string();
+      if (name.starts_with("Message.") || name.find("Par") != std::string::npos ||
+          name.find("Add") != std::string::npos)
+        fs::copy_file(e.path(), dir / name);
+    }
+    ASSERT_TRUE(ctrl.start());
+    form = std::make_unique<TMainForm>(MainFormOptions{dir.string(), 1, {}});
+    form->portDirectory().overrideDevice(2, ctrl.devicePath());
+    form->COM_Select->setCurrentIndex(1);
+    Settings& s = form->settings();
+    s.timeOut = 200;
+    s.transitMode = 1;
+    s.byteDelay = 0;
+    form->setDialogAnswerer([this](std::string_view text, DialogType, const std::vector<ButtonKind>&, int) {
+      questions.emplace_back(text);
+      if (duringQuestion) duringQuestion();
+      return answer;
+    });
+    form->fileChoice().Directory = dir.string();
+  }
+  void TearDown() override {
+    form.reset();
+    ctrl.stop();
+    fs::remove_all(dir);
+  }
+
+  // The list the core builds for a model and version from the same files.
+  param::ParameterList listOf(int model, int version) const {
+    param::ParameterTables tables(FileLocator(dir.string()), 1);
+    tables.LoadAddressTables();
+    return tables.buildList(model, version);
+  }
+  std::vector<std::string> names(int model, int version) const {
+    std::vector<std::string> out;
+    for (const auto& e : listOf(model, version).entries) out.push_back(e.name);
+    return out;
+  }
+  std::vector<std::string> shown() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < form->ParaCheckListBox->count(); ++i)
+      out.push_back(form->ParaCheckListBox->item(i)->text().toStdString());
+    return out;
+  }
+  int checkedCount() const {
+    int n = 0;
+    for (int i = 0; i < form->ParaCheckListBox->count(); ++i)
+      n += form->ParaCheckListBox->item(i)->checkState() == Qt::Checked;
+    return n;
+  }
+  void check(std::initializer_list<int> items) {
+    for (int i : items) form->ParaCheckListBox->item(i)->setCheckState(Qt::Checked);
+  }
+  // A click as the mouse gives it (the press gives the focus).
+  static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+  void showActive() {
+    form->show();
+    form->activateWindow();
+    QApplication::setActiveWindow(form.get());
+    QApplication::processEvents();
+  }
+  QString messages() const { return form->ParMsgMemo->toPlainText(); }
+  QString text(int id) const { return form->toQt(form->GetMessageText(id)); }
+
+  fs::path dir;
+  controller::VirtualController ctrl;
+  std::unique_ptr<TMainForm> form;
+  std::vector<std::string> questions;
+  std::function<void()> duringQuestion;
+  int answer = mrOk;
+};
+
+TEST_F(ParameterPageTest, ListFollowsTheButtonsThatTakeTheFocus) {
+  TMainForm& f = *form;
+  // Start-up: model 102, version K, nothing checked.
+  ASSERT_GT(names(0, 1).size(), 40u);
+  EXPECT_EQ(shown(), names(0, 1));
+  EXPECT_EQ(checkedCount(), 0);
+  showActive();
+  f.PageControl->setCurrentIndex(1);
+
+  // A click that gives the focus: 202 runs version SD.
+  click(f.ZAR202RadioButton);
+  EXPECT_TRUE(f.ZAR202RadioButton->hasFocus());
+  EXPECT_EQ(f.ModelIndex, 1);
+  EXPECT_EQ(f.VersionIndex, 0);
+  EXPECT_TRUE(f.VerSDRadioBtn->isChecked());
+  EXPECT_EQ(shown(), names(1, 0));
+
+  // Arrow keys move the focus along the version buttons: each is entered.
+  f.VerSDRadioBtn->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(f.VerSDRadioBtn, Qt::Key_Right);
+  EXPECT_TRUE(f.VerKRadioBtn->hasFocus());
+  EXPECT_EQ(f.VersionIndex, 1);
+  EXPECT_EQ(shown(), names(1, 1));
+  click(f.VerMRadioBtn);
+  EXPECT_EQ(f.VersionIndex, 2);
+  EXPECT_EQ(shown(), names(1, 2));
+
+  // Clicking the button that has the focus again is no enter: checks stay.
+  check({0, 3});
+  click(f.VerMRadioBtn);
+  EXPECT_EQ(checkedCount(), 2);
+
+  // 102 runs version K; a model without versions keeps the version.
+  click(f.ZAR102RadioButton);
+  EXPECT_EQ(f.VersionIndex, 1);
+  EXPECT_TRUE(f.VerKRadioBtn->isChecked());
+  click(f.ZAR300RadioButton);
+  EXPECT_EQ(f.ModelIndex, 5);
+  EXPECT_EQ(f.VersionIndex, 1);
+  EXPECT_EQ(shown(), names(5, 1));
+
+  f.SelAllBtn->click();
+  EXPECT_EQ(checkedCount(), f.ParaCheckListBox->count());
+  f.CancelSelBtn->click();
+  EXPECT_EQ(checkedCount(), 0);
+
+  // Back from another page: rebuilt with nothing checked; the button that
+  // had the focus gets it back without being entered, so a model set
+  // meanwhile (as auto-detection does) stays.
+  check({1, 2});
+  f.PageControl->setCurrentIndex(0);
+  f.ProgramMemo->setFocus(Qt::MouseFocusReason);
+  f.ModelIndex = 1;
+  f.VersionIndex = 2;
+  f.PageControl->setCurrentIndex(1);
+  EXPECT_EQ(f.ModelIndex, 1);
+  EXPECT_EQ(f.VersionIndex, 2);
+  EXPECT_EQ(shown(), names(1, 2));
+  EXPECT_EQ(checkedCount(), 0);
+  f.hide();
+}
+
+TEST_F(ParameterPageTest, FileButtonsThroughTheChoosers) {
+  TMainForm& f = *form;
+  f.ParameterMemo->setPlainText(QStringLiteral("/ axes\nX rapid(12)=24000\n\nY rapid(13)=-5"));
+  test::whenModalShown([](QWidget* modal) {
+    auto* save = qobject_cast<TSaveFileForm*>(modal);
+    ASSERT_NE(save, nullptr);
+    save->FileEdit->setText(QStringLiteral("backup"));
+    save->SaveOKBtn->click();
+  });
+  f.WriteParBtn->click();
+  const fs::path file = dir / "backup.par";
+  EXPECT_EQ(readFile(file), "/ axes\r\nX rapid(12)=24000\r\n\r\nY rapid(13)=-5\r\n");
+  EXPECT_EQ(f.ParFileNameLabel->text(), text(35) + QString::fromStdString(file.string()));
+  EXPECT_TRUE(messages().endsWith(text(116) + QLatin1Char('\n') + text(117)));
+
+  // A line of 100 characters comes back as two editor lines.
+  std::ofstream(dir / "long.par", std::ios::binary) << std::string(100, 'a') << "\r\nB(2)=3\r\n";
+  f.ClrMsgBtn2->click();
+  test::whenModalShown([](QWidget* modal) {
+    auto* open = qobject_cast<TOpenFileForm*>(modal);
+    ASSERT_NE(open, nullptr);
+    open->FileEdit->setText(QStringLiteral("long"));
+    open->OpenOKBtn->click();
+  });
+  f.ReadParBtn->click();
+  EXPECT_EQ(f.editorLines(Page::Parameter),
+            (std::vector<std::string>{std::string(79, 'a'), std::string(21, 'a'), "B(2)=3"}));
+  EXPECT_EQ(messages(), text(111) + QLatin1Char('\n') + text(114) + QStringLiteral(":3\n") + text(115));
+  EXPECT_EQ(f.ParameterMemo->textCursor().position(), 0);
+  const QString label = text(35) + QString::fromStdString((dir / "long.par").string());
+  EXPECT_EQ(f.ParFileNameLabel->text(), label);
+
+  // A file that cannot be read: the editor and the label stay, the message says why.
+  fs::create_directory(dir / "folder.par");
+  test::whenModalShown([](QWidget* modal) {
+    auto* open = qobject_cast<TOpenFileForm*>(modal);
+    ASSERT_NE(open, nullptr);
+    open->FileEdit->setText(QStringLiteral("folder.par"));
+    open->OpenOKBtn->click();
+  });
+  f.ReadParBtn->click();
+  EXPECT_EQ(f.editorLines(Page::Parameter).size(), 3u);
+  EXPECT_EQ(f.ParFileNameLabel->text(), label);
+  EXPECT_TRUE(messages().contains(QStringLiteral("directory")));
+
+  // Cancelled: nothing changes.
+  const QString before = messages();
+  test::whenModalShown([](QWidget* modal) { modal->close(); });
+  f.WriteParBtn->click();
+  EXPECT_EQ(messages(), before);
+  EXPECT_EQ(f.ParFileNameLabel->text(), label);
+}
+
+TEST_F(ParameterPageTest, ReceiveTheCheckedThenSendThemBackWithThePageHeld) {
+  TMainForm& f = *form;
+  f.PageControl->setCurrentIndex(1);
+  const param::ParameterList list = listOf(0, 1);
+  ASSERT_GT(list.count(), 6u);
+  ctrl.setParameter(list[5].number, -42);
+  check({0, 2, 5});
+  f.ParameterMemo->setPlainText(QStringLiteral("to be replaced"));
+  f.ParRcvBtn->click();
+
+  // Only the checked items are asked for, in list order.
+  auto request = [&](size_t i) { return std::to_string(list[i].number) + "\r\n"; };
+  const std::string ack = "\x06\x07\x01\r\n";
+  EXPECT_EQ(ctrl.inputFrames(), (std::vector<std::string>{"$%\r\n", "$P\r\n", request(0), ack, request(2), ack,
+                                                           request(5), ack}));
+  std::vector<std::string> lines = f.editorLines(Page::Parameter);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[2], list[5].name + "(" + std::to_string(list[5].number) + ")=-42");
+  EXPECT_EQ(f.ParameterMemo->textCursor().position(), 0);
+  EXPECT_TRUE(messages().endsWith(text(148) + QLatin1Char('\n') + text(107)));
+  EXPECT_EQ(checkedCount(), 3);
+
+  // While the send runs (its question is up) the page holds still: the
+  // list, the selectors and the file buttons are off, the editor is
+  // read-only, and coming back to the page does not rebuild the list.
+  lines[2] = list[5].name + "(" + std::to_string(list[5].number) + ")=77";
+  f.setEditorLines(Page::Parameter, lines);
+  bool held = false;
+  duringQuestion = [&] {
+    held = !f.ParaCheckListBox->isEnabled() && !f.ZAR202RadioButton->isEnabled() && !f.VerMRadioBtn->isEnabled() &&
+           !f.SelAllBtn->isEnabled() && !f.ReadParBtn->isEnabled() && f.ParameterMemo->isReadOnly() &&
+           !f.ParTrnBtn->isEnabled() && !f.TransBtn->isEnabled();
+    f.PageControl->setCurrentIndex(0);
+    f.PageControl->setCurrentIndex(1);
+  };
+  ctrl.clearTraffic();
+  f.ParTrnBtn->click();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(ctrl.parameter(list[5].number), 77);
+  EXPECT_EQ(ctrl.inputFrames().size(), 5u);
+  EXPECT_EQ(checkedCount(), 3);
+  EXPECT_TRUE(f.ParaCheckListBox->isEnabled() && f.ZAR202RadioButton->isEnabled() && f.ReadParBtn->isEnabled() &&
+              !f.ParameterMemo->isReadOnly() && f.ParTrnBtn->isEnabled());
+  EXPECT_TRUE(messages().endsWith(text(146) + QLatin1Char('\n') + text(107)));
+}
+
+}  // namespace
+}  // namespace zar
