@@ -416,7 +416,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     askToStopDialogue();
     return;
   }
-  if (!confirmDiscard(*this, programSheet_->editorBaseline(), programSheet_->pageName())) {
+  // Each page's edited text, asked for in page order.
+  if (!confirmDiscard(*this, programSheet_->editorBaseline(), programSheet_->pageName()) ||
+      !confirmDiscard(*this, parameterSheet_->editorBaseline(), parameterSheet_->pageName())) {
     event->ignore();
     return;
   }
@@ -474,9 +476,13 @@ std::vector<QWidget*> TMainForm::dialogueLocks() const {
   std::vector<QWidget*> locks;
   for (QPushButton* button : transferButtons()) locks.push_back(button);
   // The page the dialogue runs on; the others are out of reach meanwhile.
-  if (page_ == Page::Program) {
-    for (QWidget* w : programSheet_->dialogueLocks()) locks.push_back(w);
+  std::vector<QWidget*> page;
+  switch (page_) {
+    case Page::Program: page = programSheet_->dialogueLocks(); break;
+    case Page::Parameter: page = parameterSheet_->dialogueLocks(); break;
+    default: break;  // the PLC page: its transfer buttons, until it lists its controls
   }
+  locks.insert(locks.end(), page.begin(), page.end());
   return locks;
 }
 
