@@ -416,7 +416,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     askToStopDialogue();
     return;
   }
-  // Each page's edited text, asked for in page order.
+  // Each page's edited text, asked for in page order. The PLC page joins
+  // once its file and transfer handlers keep an EditorBaseline (asked with
+  // confirmDiscard before Open and Receive, confirmReplace before a save).
   if (!confirmDiscard(*this, programSheet_->editorBaseline(), programSheet_->pageName()) ||
       !confirmDiscard(*this, parameterSheet_->editorBaseline(), parameterSheet_->pageName())) {
     event->ignore();
@@ -480,7 +482,9 @@ std::vector<QWidget*> TMainForm::dialogueLocks() const {
   switch (page_) {
     case Page::Program: page = programSheet_->dialogueLocks(); break;
     case Page::Parameter: page = parameterSheet_->dialogueLocks(); break;
-    default: break;  // the PLC page: its transfer buttons, until it lists its controls
+    // The PLC page is held by its transfer buttons only, until it lists its
+    // own controls (editor, file buttons, delay box) in a dialogueLocks().
+    default: break;
   }
   locks.insert(locks.end(), page.begin(), page.end());
   return locks;
