@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times `zarctl nc check` on a generated program that fills the block list
-# (5 998 records) against `wc -w` on the same file, and `zarctl nc plot` of a
+# (5 998 records; plain program text, so .txt) against `wc -w` on the same file, and `zarctl nc plot` of a
 # program of 5 998 full circles drawn at the 0.5 degree step (about 4.3
 # million interpreter steps). Each figure is the best of RUNS runs (wall
 # clock).
@@ -26,8 +26,8 @@ awk 'BEGIN {
     else s = "DOH" (1 + i % 32) " '"'"' output"
     printf "%s\r\n", s
   }
-}' > full.nc
-awk 'BEGIN { for (i = 0; i < 5998; i++) printf "G2 I5 J0\r\n" }' > circles.nc
+}' > full.txt
+awk 'BEGIN { for (i = 0; i < 5998; i++) printf "G2 I5 J0\r\n" }' > circles.txt
 
 now() { date +%s%N; }
 best() {  # best wall time in ms of running "$@" RUNS times
@@ -39,14 +39,14 @@ best() {  # best wall time in ms of running "$@" RUNS times
   awk -v ns="$b" 'BEGIN { printf "%.2f", ns / 1e6 }'
 }
 
-"$zarctl" nc check full.nc
-wc_ms=$(best wc -w full.nc)
-check_ms=$(best "$zarctl" nc check full.nc)
-dump_ms=$(best "$zarctl" nc dump full.nc -o full.txt)
-plot_ms=$(best "$zarctl" nc plot circles.nc --unit 1 -o circles.svg)
-"$zarctl" nc plot circles.nc --unit 1 -o circles.svg
+"$zarctl" nc check full.txt
+wc_ms=$(best wc -w full.txt)
+check_ms=$(best "$zarctl" nc check full.txt)
+dump_ms=$(best "$zarctl" nc dump full.txt -o full.dump)
+plot_ms=$(best "$zarctl" nc plot circles.txt --unit 1 -o circles.svg)
+"$zarctl" nc plot circles.txt --unit 1 -o circles.svg
 
-echo "full list program:     $(wc -l < full.nc) lines, $(wc -c < full.nc) bytes"
+echo "full list program:     $(wc -l < full.txt) lines, $(wc -c < full.txt) bytes"
 echo "wc -w:                 $wc_ms ms"
 awk -v c="$check_ms" -v d="$dump_ms" -v w="$wc_ms" 'BEGIN {
   printf "zarctl nc check:       %s ms  (%.2f x wc -w)\n", c, c / w

@@ -29,7 +29,9 @@
 #include "app/PlcSheetForm.h"
 #include "app/ProgramSheetForm.h"
 #include "app/QtControls.h"
+#include "app/QtDialogueLock.h"
 #include "app/QtEditorColumn.h"
+#include "app/QtUnsavedWork.h"
 #include "base/FileLocator.h"
 #include "ui/MessageForm.h"
 #include "ui/QtText.h"
@@ -47,8 +49,11 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   // 1. The window and its pages.
   setObjectName(QStringLiteral("MainForm"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(kClientWidth, kClientHeight);
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  // The designed size is where the window starts and the least it shrinks
+  // to; larger, the editors take the room.
+  setMinimumSize(kClientWidth, kClientHeight);
+  resize(kClientWidth, kClientHeight);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(4, 4, 4, 4);
   PageControl = named(new QTabWidget(this), "PageControl");
@@ -80,7 +85,6 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   if (workingDirectory_.size() > 1 && workingDirectory_.back() == '/') workingDirectory_.pop_back();
   loadInitIni(settings_, workingDirectory_);
   ports_ = std::make_unique<PortDirectory>(workingDirectory_);
-  for (const auto& o : options.portOverrides) ports_->overrideDevice(o.comNumber, o.devicePath, o.label);
   describePort_ = [this](int comNumber) { return ports_->describe(comNumber); };
 
   // 4. Gutters.
@@ -98,6 +102,10 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   settings_.baudSelector = customer.baudSelector;
   settings_.splashTime = customer.splashTime;
   if (options.languageOverride == 0 || options.languageOverride == 1) settings_.language = options.languageOverride;
+  for (const auto& o : options.portOverrides) {
+    ports_->overrideDevice(o.comNumber, o.devicePath,
+                           o.virtualController ? shellTexts(settings_.language).virtualController : o.label);
+  }
   // The link primitives over the port, with these settings; the port's line
   // events reach this thread through the event loop.
   link_ = std::make_unique<Link>(CommPort, LinkSettings::from(settings_), log_, ports_.get());
@@ -136,6 +144,15 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
 }
 
 TMainForm::~TMainForm() = default;
+
+QString TMainForm::missingDataNotice() const {
+  const FileLocator files(workingDirectory_);
+  const std::string name = MessageCatalog::fileNameFor(settings_.language);
+  if (!files.find(FileKind::Data, name).empty()) return {};
+  const std::filesystem::path where = files.readPath(FileKind::Data, name);
+  return QString::fromUtf8(shellTexts(settings_.language).missingCatalog)
+      .arg(QString::fromStdString(name), QString::fromStdString(where.parent_path().string()));
+}
 
 void TMainForm::FormCreate() { setWindowTitle(productTitle(settings_.language)); }
 
@@ -386,11 +403,27 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::CloseBtnClick() {
-  closeCommPort();
+  // Closing runs the window's close handling: questions first, then the
+  // port and the settings.
   close();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // The dialogue's handler is still running below this event: the window
+  // closes when it has ended.
+  if (dialogueRunning_) {
+    event->ignore();
+    askToStopDialogue();
+    return;
+  }
+  // Each page's edited text, asked for in page order. The PLC page joins
+  // once its file and transfer handlers keep an EditorBaseline (asked with
+  // confirmDiscard before Open and Receive, confirmReplace before a save).
+  if (!confirmDiscard(*this, programSheet_->editorBaseline(), programSheet_->pageName()) ||
+      !confirmDiscard(*this, parameterSheet_->editorBaseline(), parameterSheet_->pageName())) {
+    event->ignore();
+    return;
+  }
   FormClose();
   event->accept();
 }
@@ -441,22 +474,53 @@ std::vector<QPushButton*> TMainForm::transferButtons() const {
   return buttons;
 }
 
-bool TMainForm::runDialogue(const std::function<void()>& dialogue) {
-  if (link_->busy()) return false;
-  link_->setSettings(LinkSettings::from(settings_));
-  // Disabled for the dialogue, then back as they were, whatever happens in it.
-  struct Restore {
-    std::vector<std::pair<QPointer<QPushButton>, bool>> buttons;
-    ~Restore() {
-      for (auto& [button, enabled] : buttons)
-        if (button) button->setEnabled(enabled);
-    }
-  } restore;
-  for (QPushButton* button : transferButtons()) {
-    restore.buttons.emplace_back(button, button->isEnabled());
-    button->setEnabled(false);
+std::vector<QWidget*> TMainForm::dialogueLocks() const {
+  std::vector<QWidget*> locks;
+  for (QPushButton* button : transferButtons()) locks.push_back(button);
+  // The page the dialogue runs on; the others are out of reach meanwhile.
+  std::vector<QWidget*> page;
+  switch (page_) {
+    case Page::Program: page = programSheet_->dialogueLocks(); break;
+    case Page::Parameter: page = parameterSheet_->dialogueLocks(); break;
+    // The PLC page is held by its transfer buttons only, until it lists its
+    // own controls (editor, file buttons, delay box) in a dialogueLocks().
+    default: break;
   }
-  dialogue();
+  locks.insert(locks.end(), page.begin(), page.end());
+  return locks;
+}
+
+bool TMainForm::runDialogue(const std::function<void()>& dialogue) {
+  if (dialogueRunning_ || link_->busy()) return false;
+  link_->setSettings(LinkSettings::from(settings_));
+  {
+    const DialogueLock lock(dialogueLocks(), PageControl);
+    dialogueRunning_ = true;
+    struct Ended {
+      bool& running;
+      ~Ended() { running = false; }
+    } ended{dialogueRunning_};
+    dialogue();
+  }
+  // Exit was asked for while the dialogue ran.
+  if (exitAfterDialogue_) {
+    exitAfterDialogue_ = false;
+    close();
+  }
+  return true;
+}
+
+bool TMainForm::askToStopDialogue() {
+  // One question at a time: the dialogue waits behind it.
+  if (stopQuestionShown_ || exitAfterDialogue_) return false;
+  stopQuestionShown_ = true;
+  const bool stop = askYesNo(*this, QString::fromUtf8(shellTexts(settings_.language).stopDialogue));
+  stopQuestionShown_ = false;
+  if (!stop) return false;
+  // The dialogue stops at its next frame boundary (or while it waits for a
+  // reply), closes the port and says so; then the window closes.
+  exitAfterDialogue_ = true;
+  link_->requestCancel();
   return true;
 }
 

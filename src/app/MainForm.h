@@ -55,7 +55,8 @@ struct MainFormOptions {
   struct PortOverride {
     int comNumber;
     std::string devicePath;
-    std::string label;
+    std::string label;               // UTF-8
+    bool virtualController = false;  // labelled "virtual controller" in the window's language instead
   };
   std::vector<PortOverride> portOverrides;
 };
@@ -73,6 +74,7 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   TPlcSheetForm* plcSheet_;
 
  public:
+  // The window's designed client size: its initial and minimum size.
   static constexpr int kClientWidth = 788;
   static constexpr int kClientHeight = 562;
 
@@ -105,6 +107,7 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   // running `dialogue`, while another one runs. The dialogue itself takes
   // the link's DialogueGuard.
   bool runDialogue(const std::function<void()>& dialogue) override;
+  bool dialogueRunning() const override { return dialogueRunning_; }
   // The file choosers' shared state (chosen path, remembered names).
   FileChoice& fileChoice() override { return fileChoice_; }
   QWidget* dialogParent() override { return this; }
@@ -155,6 +158,9 @@ class TMainForm : public QWidget, public Operator, public PageContext {
 
   // The buttons that start a controller dialogue, on every page.
   std::vector<QPushButton*> transferButtons() const;
+  // What a dialogue started on the current page locks: every transfer
+  // button and the page's own list.
+  std::vector<QWidget*> dialogueLocks() const;
 
   // The program page's fields as the program dialogues and files take them.
   nc::ProgramPage programPage() const;
@@ -167,6 +173,11 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   // Shows again which device each COM entry stands for (after the port
   // directory changed).
   void refreshPortDevices();
+
+  // What the person must be told once at start-up about data files that
+  // were not found (the message catalog), in the window's language; empty
+  // when everything is there.
+  QString missingDataNotice() const;
 
   // Called once, when the window has been painted for the first time.
   void setFirstPaintCallback(std::function<void()> callback) { firstPaint_ = std::move(callback); }
@@ -325,6 +336,10 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   void fillPortBox();
   void closeCommPort();
   void FormClose();
+  // Exit while a dialogue runs: asks whether to stop it; on yes the
+  // dialogue is cancelled and the window closes once it has ended. True
+  // when the person said yes.
+  bool askToStopDialogue();
   QPlainTextEdit* messageArea(Page page) const;
   QPlainTextEdit* editor(Page page) const;
 
@@ -342,6 +357,9 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   std::unique_ptr<Link> link_;
   PortDescriber describePort_;
   std::function<void()> firstPaint_;
+  bool dialogueRunning_ = false;
+  bool stopQuestionShown_ = false;
+  bool exitAfterDialogue_ = false;
 };
 
 }  // namespace zar

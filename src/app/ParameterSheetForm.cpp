@@ -22,6 +22,7 @@
 #include "base/Settings.h"
 #include "param/ParameterFile.h"
 #include "param/ParameterTransfer.h"
+#include "ui/QtText.h"
 #include "ui/OpenFileForm.h"
 #include "ui/SaveFileForm.h"
 
@@ -143,6 +144,7 @@ TParameterSheetForm::TParameterSheetForm(PageContext& app, QWidget* parent) : QW
   connect(ParTrnBtn, &QPushButton::clicked, this, &TParameterSheetForm::ParTrnBtnClick);
   connect(ParRcvBtn, &QPushButton::clicked, this, &TParameterSheetForm::ParRcvBtnClick);
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusBefore_ = now; });
+  baseline_ = EditorBaseline(ParameterMemo);
 }
 
 void TParameterSheetForm::setCaptions() {
@@ -155,9 +157,11 @@ void TParameterSheetForm::setCaptions() {
 
 std::vector<QPushButton*> TParameterSheetForm::transferButtons() const { return {ParTrnBtn, ParRcvBtn}; }
 
-std::vector<QWidget*> TParameterSheetForm::lockedWhileTransferring() const {
-  return {ParaCheckListBox, ModelGroup, VersionPanel, SelAllBtn, CancelSelBtn, ReadParBtn, WriteParBtn};
+std::vector<QWidget*> TParameterSheetForm::dialogueLocks() const {
+  return {ParameterMemo, ParaCheckListBox, ModelGroup, VersionPanel, SelAllBtn, CancelSelBtn, ReadParBtn, WriteParBtn};
 }
+
+QString TParameterSheetForm::pageName() const { return catalogText(app_.catalog(), 31); }
 
 // ---------------------------------------------------------------- parameter list
 
@@ -171,7 +175,7 @@ void TParameterSheetForm::LoadAddressTables() {
 void TParameterSheetForm::SetParameterList(int model) {
   // The list a running dialogue walks stays as it is (the page may be
   // returned to meanwhile).
-  if (transferring_) return;
+  if (app_.dialogueRunning()) return;
   if (!chooser_) {
     ParaCheckListBox->clear();
     return;
@@ -265,10 +269,12 @@ void TParameterSheetForm::CancelSelBtnClick() {
 }
 
 void TParameterSheetForm::ReadParBtnClick() {
+  if (app_.dialogueRunning() || !confirmDiscard(app_, baseline_, pageName())) return;
   if (!chooseOpenFile(app_.dialogParent(), Page::Parameter, app_.fileChoice(), app_.catalog())) return;
   const std::string path = app_.fileChoice().CurrentFileName;
   param::ParameterFiles files(app_.messageLog());
   if (!files.load(path)) return;
+  baseline_.markClean();
   // The path is a file-system name, not a catalog text.
   ParFileNameLabel->setText(app_.toQt(app_.GetMessageText(param::ParameterFiles::kFileLabel)) +
                             QString::fromStdString(path));
@@ -277,51 +283,31 @@ void TParameterSheetForm::ReadParBtnClick() {
 }
 
 void TParameterSheetForm::WriteParBtnClick() {
+  if (app_.dialogueRunning()) return;
   if (!chooseSaveFile(app_.dialogParent(), Page::Parameter, app_.fileChoice(), app_.catalog())) return;
   const std::string path = app_.fileChoice().CurrentFileName;
+  if (!confirmReplace(app_, path)) return;
   param::ParameterFiles files(app_.messageLog());
   if (!files.save(path)) return;
+  baseline_.markClean();
   ParFileNameLabel->setText(app_.toQt(app_.GetMessageText(param::ParameterFiles::kFileLabel)) +
                             QString::fromStdString(path));
 }
 
-void TParameterSheetForm::runLocked(const std::function<void()>& dialogue) {
-  app_.runDialogue([&] {
-    // Disabled (the editor read-only) for the dialogue, then back as they
-    // were, whatever happens in it.
-    struct Restore {
-      std::vector<std::pair<QPointer<QWidget>, bool>> widgets;
-      QPointer<QPlainTextEdit> editor;
-      bool readOnly = false;
-      bool& running;
-      ~Restore() {
-        for (auto& [widget, enabled] : widgets)
-          if (widget) widget->setEnabled(enabled);
-        if (editor) editor->setReadOnly(readOnly);
-        running = false;
-      }
-    } restore{{}, ParameterMemo, ParameterMemo->isReadOnly(), transferring_};
-    for (QWidget* widget : lockedWhileTransferring()) {
-      restore.widgets.emplace_back(widget, widget->isEnabled());
-      widget->setEnabled(false);
-    }
-    ParameterMemo->setReadOnly(true);
-    transferring_ = true;
-    dialogue();
-  });
-}
-
+// The window holds the page's controls (dialogueLocks()) while these run.
 void TParameterSheetForm::ParTrnBtnClick() {
-  runLocked([this] {
+  app_.runDialogue([this] {
+    const QString sent = ParameterMemo->toPlainText();
     param::ParameterTransfer transfer(app_.link(), app_.messageLog(), app_.settings().defaultPort);
-    transfer.ParTrnBtnClick();
+    if (transfer.ParTrnBtnClick() == DialogueOutcome::Done) baseline_.markClean(sent);
   });
 }
 
 void TParameterSheetForm::ParRcvBtnClick() {
-  runLocked([this] {
+  app_.runDialogue([this] {
+    if (!confirmDiscard(app_, baseline_, pageName())) return;
     param::ParameterTransfer transfer(app_.link(), app_.messageLog(), app_.settings().defaultPort);
-    transfer.ParRcvBtnClick(checkedEntries());
+    if (transfer.ParRcvBtnClick(checkedEntries()) == DialogueOutcome::Done) baseline_.markClean();
     if (transfer.editorCleared()) scrollToTop(ParameterMemo);
   });
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/QtUnsavedWork.h"
 #include "param/ParameterModels.h"
 #include "param/ParameterTables.h"
 
@@ -33,10 +34,14 @@ class TParameterSheetForm : public QWidget {
 
   // The buttons that start a controller dialogue.
   std::vector<QPushButton*> transferButtons() const;
-  // What a parameter dialogue reads or fills, held still while it runs: the
-  // check list, the model and version buttons, the selection and file
-  // buttons (the editor is made read-only instead).
-  std::vector<QWidget*> lockedWhileTransferring() const;
+  // What a parameter dialogue reads or fills, held still while it runs (the
+  // window's dialogue lock): the editor, the check list, the model and
+  // version buttons, the selection and file buttons.
+  std::vector<QWidget*> dialogueLocks() const;
+  // The editor's text as last opened, received, saved or sent.
+  const EditorBaseline& editorBaseline() const { return baseline_; }
+  // The page's name in questions (its tab caption).
+  QString pageName() const;
   void setCaptions();
 
   // Parameter tables: the address tables are read once, with the language
@@ -112,13 +117,11 @@ class TParameterSheetForm : public QWidget {
   // move (a click, Tab, an arrow key), not the window or the page coming
   // back with the focus where it was.
   bool isEnter(QObject* watched, const QFocusEvent& event) const;
-  // Runs a parameter dialogue with the page's list, selectors and editor held.
-  void runLocked(const std::function<void()>& dialogue);
 
   PageContext& app_;
   std::unique_ptr<param::ParameterTables> tables_;
   std::unique_ptr<param::ParameterChooser> chooser_;
-  bool transferring_ = false;
+  EditorBaseline baseline_;
   // The widget that had the focus before the one now taking it (the
   // application's focus-changed signal comes after the focus-in event).
   QPointer<QWidget> focusBefore_;

@@ -31,16 +31,26 @@ namespace {
 
 constexpr int kRightColumnWidth = 236;
 
-// Program names: at most 8 characters, letters typed in upper case.
-class UpperCaseValidator : public QValidator {
+// Program names: letters typed in upper case, at most 8 bytes in the
+// catalog's encoding (4 double-byte characters in Big5), as the name frame
+// and the program file carry them. An edit or a paste that would go past
+// that is refused whole, so no character is ever cut in half; so is a
+// character the encoding cannot carry.
+class ProgramNameValidator : public QValidator {
  public:
-  using QValidator::QValidator;
+  ProgramNameValidator(PageContext& app, QObject* parent) : QValidator(parent), app_(app) {}
   State validate(QString& input, int&) const override {
     for (QChar& c : input) {
       if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = c.toUpper();
     }
+    const std::string bytes = app_.fromQt(input);
+    if (bytes.size() > nc::kMaxNameLength) return Invalid;
+    if (app_.toQt(bytes) != input) return Invalid;
     return Acceptable;
   }
+
+ private:
+  PageContext& app_;
 };
 
 }  // namespace
@@ -83,8 +93,8 @@ TProgramSheetForm::TProgramSheetForm(PageContext& app, QWidget* parent) : QWidge
   ProgNoEdit->setValue(1);
   Label4 = makeCaption(slotFrame, "Label4", false);
   ProgNameEdit = named(new QLineEdit(slotFrame), "ProgNameEdit");
-  ProgNameEdit->setMaxLength(8);
-  ProgNameEdit->setValidator(new UpperCaseValidator(ProgNameEdit));
+  // No character limit: it would cut a paste short instead of refusing it.
+  ProgNameEdit->setValidator(new ProgramNameValidator(app_, ProgNameEdit));
   ProgNameEdit->setFont(editorFont());
   TmpProgNameEdit = named(new QLineEdit(this), "TmpProgNameEdit");
   TmpProgNameEdit->hide();
@@ -168,6 +178,8 @@ TProgramSheetForm::TProgramSheetForm(PageContext& app, QWidget* parent) : QWidge
   right->addLayout(bottom);
   page->addWidget(rightBox);
 
+  baseline_ = EditorBaseline(ProgramMemo);
+
   connect(ClrMsgBtn, &QPushButton::clicked, this, &TProgramSheetForm::ClrMsgBtnClick);
   connect(TransBtn, &QPushButton::clicked, this, &TProgramSheetForm::TransBtnClick);
   connect(RcvBtn, &QPushButton::clicked, this, &TProgramSheetForm::RcvBtnClick);
@@ -195,6 +207,13 @@ void TProgramSheetForm::setCaptions() {
 std::vector<QPushButton*> TProgramSheetForm::transferButtons() const {
   return {TransBtn, RcvBtn, DelProgBtn, MultipleBtn, AutoDetectBtn};
 }
+
+std::vector<QWidget*> TProgramSheetForm::dialogueLocks() const {
+  return {ProgramMemo, ReadFileBtn, WriteFileBtn, SimulatorBtn, ProgNoEdit, ProgNameEdit,
+          TypeSel,     COM_Select,  VersionBtn,   SpeedButton1};
+}
+
+QString TProgramSheetForm::pageName() const { return catalogText(app_.catalog(), 11); }
 
 nc::ProgramPage TProgramSheetForm::programPage() const {
   nc::ProgramPage page;
@@ -234,22 +253,29 @@ void TProgramSheetForm::ClrMsgBtnClick() { MsgMemo->clear(); }
 
 void TProgramSheetForm::TransBtnClick() {
   app_.runDialogue([this] {
+    // The editor is locked while the dialogue runs: what is sent is this.
+    const QString program = ProgramMemo->toPlainText();
     const nc::ProgramPage before = programPage();
     nc::ProgramPage page = before;
     nc::ProgramTransfer transfer(app_.link(), app_.messageLog());
-    transfer.TransBtnClick(page);
+    const nc::TransferOutcome outcome = transfer.TransBtnClick(page);
     takeProgramNames(before, page);
+    if (outcome == nc::TransferOutcome::Done) baseline_.markClean(program);
   });
 }
 
 void TProgramSheetForm::RcvBtnClick() {
   app_.runDialogue([this] {
+    if (!confirmDiscard(app_, baseline_, pageName())) return;
     const nc::ProgramPage before = programPage();
     nc::ProgramPage page = before;
     nc::ProgramTransfer transfer(app_.link(), app_.messageLog());
     const nc::TransferOutcome outcome = transfer.RcvBtnClick(page);
     takeProgramNames(before, page);
-    if (outcome == nc::TransferOutcome::Done) scrollToTop(ProgramMemo);
+    if (outcome == nc::TransferOutcome::Done) {
+      baseline_.markClean();
+      scrollToTop(ProgramMemo);
+    }
   });
 }
 
@@ -264,15 +290,24 @@ void TProgramSheetForm::DelProgBtnClick() {
 }
 
 void TProgramSheetForm::ReadFileBtnClick() {
+  if (app_.dialogueRunning() || !confirmDiscard(app_, baseline_, pageName())) return;
   if (!chooseOpenFile(app_.dialogParent(), Page::Program, app_.fileChoice(), app_.catalog())) return;
   const std::string path = app_.fileChoice().CurrentFileName;
   // Hidden while it is filled; shown again on every way out.
   ProgramMemo->hide();
-  FileNameLabel->setText(fileNameLabelText(path));
   const nc::ProgramPage before = programPage();
   nc::ProgramPage page = before;
   nc::ProgramFiles files(app_.messageLog());
   const nc::LoadStatus status = files.load(path, page);
+  // A file that could not be read changes nothing, the label included: a
+  // later save must not go to a file the editor never held.
+  if (status == nc::LoadStatus::CannotOpen) {
+    // Why, in the system's words, under the loading line.
+    app_.messageLog().addTo(Page::Program, 0, app_.fromQt(QString::fromStdString(path + ": " + files.lastError())));
+  } else {
+    FileNameLabel->setText(fileNameLabelText(path));
+    baseline_.markClean();
+  }
   if (page.slot != before.slot) ProgNoEdit->setValue(page.slot);
   if (status == nc::LoadStatus::Loaded) ProgNameEdit->setText(app_.toQt(page.progName));
   ProgramMemo->show();
@@ -283,11 +318,13 @@ void TProgramSheetForm::ReadFileBtnClick() {
 }
 
 void TProgramSheetForm::WriteFileBtnClick() {
+  if (app_.dialogueRunning()) return;
   if (!chooseSaveFile(app_.dialogParent(), Page::Program, app_.fileChoice(), app_.catalog())) return;
   const std::string path = app_.fileChoice().CurrentFileName;
+  if (!confirmReplace(app_, path)) return;
   FileNameLabel->setText(fileNameLabelText(path));
   nc::ProgramFiles files(app_.messageLog());
-  files.save(path, programPage());
+  if (files.save(path, programPage())) baseline_.markClean();
 }
 
 void TProgramSheetForm::SimulatorBtnClick() {

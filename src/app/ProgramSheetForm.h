@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "app/QtUnsavedWork.h"
 #include "nc/ProgramTransfer.h"
 
 class QComboBox;
@@ -35,6 +36,14 @@ class TProgramSheetForm : public QWidget {
   nc::ProgramPage programPage() const;
   // The buttons that start a controller dialogue.
   std::vector<QPushButton*> transferButtons() const;
+  // What must not act while a dialogue runs: the editor, the program's
+  // slot, name and type, the port, and every button that changes the
+  // program or opens a window of its own.
+  std::vector<QWidget*> dialogueLocks() const;
+  // The editor's text as last opened, received, saved or sent.
+  const EditorBaseline& editorBaseline() const { return baseline_; }
+  // The page's name in questions (its tab caption).
+  QString pageName() const;
   void setCaptions();
 
   QLabel* Label1 = nullptr;          // editor caption
@@ -92,6 +101,7 @@ class TProgramSheetForm : public QWidget {
   QString fileNameLabelText(const std::string& path) const;
 
   PageContext& app_;
+  EditorBaseline baseline_;
 };
 
 }  // namespace zar

@@ -93,9 +93,33 @@ void setCatalogCaptions(const MessageCatalog& catalog, std::initializer_list<std
 }
 
 const ShellTexts& shellTexts(int language) {
-  static const ShellTexts english{"Version", "Manual", "Open the operating manual (PDF)",
-                                  "PLC transit delay (ms)", "no device behind this port"};
-  static const ShellTexts chinese{"版本資訊", "操作手冊", "開啟操作手冊 (PDF)", "PLC傳送延遲 (ms)", "此通訊埠無對應裝置"};
+  static const ShellTexts english{
+      "Version",
+      "Manual",
+      "Open the operating manual (PDF)",
+      "PLC transit delay (ms)",
+      "no device behind this port",
+      "virtual controller",
+      "%1: the text in the editor has changed since it was last opened, received, saved or sent.\n\n"
+      "Discard the changes?",
+      "%1\nalready exists.\n\nReplace it?",
+      "A transfer with the controller is running.\n\nStop it and exit? What was only partly sent stays "
+      "incomplete on the controller.",
+      "The message catalog %1 was not found.\nLooked for it in: %2\n\n"
+      "Captions and messages stay empty. Start zarlink in the directory that holds its data files.",
+  };
+  static const ShellTexts chinese{
+      "版本資訊",
+      "操作手冊",
+      "開啟操作手冊 (PDF)",
+      "PLC傳送延遲 (ms)",
+      "此通訊埠無對應裝置",
+      "虛擬控制器",
+      "%1：編輯區的內容自上次開啟、接收、存檔或傳送後已變更。\n\n要放棄這些變更嗎？",
+      "%1\n已經存在。\n\n要取代這個檔案嗎？",
+      "正在與控制器傳輸資料。\n\n要停止傳輸並結束程式嗎？尚未傳完的資料在控制器中將不完整。",
+      "找不到訊息檔 %1。\n搜尋位置：%2\n\n畫面文字與訊息將會空白。請在存放資料檔的目錄中啟動 zarlink。",
+  };
   return language == 0 ? chinese : english;
 }
 

@@ -46,13 +46,21 @@ void retainWhenHidden(QWidget* w);
 // buttons their text, group boxes their title.
 void setCatalogCaptions(const MessageCatalog& catalog, std::initializer_list<std::pair<int, QWidget*>> captions);
 
-// Texts of the window that the catalog does not carry.
+// Texts of the window that the catalog does not carry (UTF-8). "%1" stands
+// for what the text names.
 struct ShellTexts {
   const char* version;
   const char* manual;
   const char* manualTip;
   const char* delayTip;
   const char* noDevice;
+  const char* virtualController;  // the device behind the embedded controller's COM entry
+  // Questions before work is lost or a dialogue is cut short.
+  const char* discardEdits;     // %1: the page's name
+  const char* replaceFile;      // %1: the file's path
+  const char* stopDialogue;
+  // At start-up: %1 the catalog's file name, %2 where it was looked for.
+  const char* missingCatalog;
 };
 const ShellTexts& shellTexts(int language);
 

@@ -100,6 +100,11 @@ EditorColumn makeEditorColumn(QWidget* page, const EditorColumnNames& names) {
   c.layout->addLayout(messageHead);
   c.messages = makeMessageArea(page, names.messages);
   c.layout->addWidget(c.messages);
+  // Tab in the editor types a tab, so Tab never leaves it: the message
+  // area's button and area come before it in the Tab order, or they could
+  // not be reached from the keyboard at all.
+  QWidget::setTabOrder(c.clear, c.messages);
+  QWidget::setTabOrder(c.messages, c.editor);
   return c;
 }
 

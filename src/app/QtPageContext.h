@@ -39,8 +39,10 @@ class PageContext {
   // The link primitives over the port chosen on the program page.
   virtual Link& link() = 0;
   // Runs one controller dialogue with every page's transfer buttons
-  // disabled; false, without running it, while another one runs.
+  // disabled, the current page's dialogue locks on and the other pages out
+  // of reach; false, without running it, while another one runs.
   virtual bool runDialogue(const std::function<void()>& dialogue) = 0;
+  virtual bool dialogueRunning() const = 0;
 
   // The file choosers' shared state (chosen path, remembered names).
   virtual FileChoice& fileChoice() = 0;

@@ -52,6 +52,17 @@ int takeScreenshots(const QString& directory, const MainFormOptions& options) {
   form.TransDelayValue->show();
   ok = save(&form, dir, lang + QStringLiteral("-main-plc-service")) && ok;
 
+  // Grown: the editors take the room.
+  form.AutoDetectBtn->hide();
+  form.MultipleBtn->hide();
+  form.TransDelayValue->hide();
+  form.resize(1400, 900);
+  form.PageControl->setCurrentIndex(0);
+  ok = save(&form, dir, lang + QStringLiteral("-main-program-1400x900")) && ok;
+  form.PageControl->setCurrentIndex(2);
+  ok = save(&form, dir, lang + QStringLiteral("-main-plc-1400x900")) && ok;
+  form.resize(TMainForm::kClientWidth, TMainForm::kClientHeight);
+
   TAboutForm about(form.language(), form.catalog(), false, &form);
   about.show();
   ok = save(&about, dir, lang + QStringLiteral("-about")) && ok;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <chrono>
@@ -122,7 +123,7 @@ std::unique_ptr<zar::controller::VirtualController> startVirtualController(const
     std::fprintf(stderr, "zarlink: the virtual controller could not start: %s\n", error.c_str());
     return nullptr;
   }
-  form.portOverrides.push_back({options.virtualCom, controller->devicePath(), "virtual controller"});
+  form.portOverrides.push_back({options.virtualCom, controller->devicePath(), {}, true});
   return controller;
 }
 
@@ -199,7 +200,15 @@ int main(int argc, char** argv) {
   // 5. Away with the splash.
   splash.reset();
 
-  // 6. The event loop, until the main window closes.
+  // 6. The event loop, until the main window closes. Without its catalog
+  //    the window has no captions: say so once, over the window.
   form.show();
+  if (const QString notice = form.missingDataNotice(); !notice.isEmpty()) {
+    QTimer::singleShot(0, &form, [&form, notice] {
+      QMessageBox box(QMessageBox::Warning, zar::productTitle(form.language()), notice, QMessageBox::Ok, &form);
+      box.setObjectName(QStringLiteral("MissingDataBox"));
+      box.exec();
+    });
+  }
   return app.exec();
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "controller/VirtualController.h"
 
 namespace zar::cli {
@@ -36,11 +37,6 @@ struct ControllerOptions {
 
 constexpr int kExitCannotStart = 1;
 constexpr int kExitUsage = 2;
-
-const char* const kExitCodes =
-    "Exit codes: 0 stopped by SIGINT or SIGTERM, or after a hang-up it was asked to make; 1 could "
-    "not start or save (the state file is not a readable regular file, the link path is taken, "
-    "no pseudo-terminal); 2 bad arguments.";
 
 [[noreturn]] void failWith(const std::string& message, int code = kExitUsage) {
   std::cerr << "zarctl controller: " << message << "\n";
@@ -174,7 +170,10 @@ void addControllerCommand(CLI::App& app) {
       "controller",
       "Run a virtual ZAR controller on a pseudo-terminal until interrupted; prints the "
       "device to connect to on the first line");
-  cmd->footer(kExitCodes);
+  setExitCodes(cmd, {{"0", "stopped by SIGINT or SIGTERM, or after a hang-up it was asked to make"},
+                     {"1", "could not start or save (the state file is not a readable regular file, the link "
+                           "path is taken, no pseudo-terminal)"},
+                     {"2", "bad arguments"}});
   cmd->add_option("--model", options->model, "Controller model: 102, 202, 302, 101, 200, 300")
       ->capture_default_str();
   cmd->add_option("--type", options->type,

@@ -1,18 +1,19 @@
 // zarctl nc check|dump|plot: NC block conversion and tool-path simulation
 // without the window.
 //
-// The program is read from FILE as editor lines (one line per text line), or,
-// with --nc-file, from an NC program file as saved by the program page (slot
-// number, program name for ZAR X02, numbered lines). It is read as a stream
-// and only as far as the conversion goes: the block list ends at 6000
-// records, whatever the size of the file.
-//
-// Exit codes: 0 success; 1 the conversion failed or the program is empty;
-// 2 a file could not be read or written (and bad arguments); 3 the plot was
-// cut off at --max-steps.
+// FILE is read as the program page would hold it. Files named .nc or .ncd
+// are NC program files as the program page saves them (slot number, program
+// name for ZAR X02, numbered lines); any other file is plain program text,
+// one editor line per text line. --nc-file and --text choose either way. A
+// failure in the first two lines names the format used, since a file read
+// the other way fails right there. The file is read as a stream and only as
+// far as the conversion goes: the block list ends at 6000 records, whatever
+// the size of the file.
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "base/SafeFile.h"
 #include "base/Settings.h"
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "nc/ProgramFile.h"
 #include "sim/Converter.h"
 #include "sim/PathPlot.h"
@@ -36,15 +38,17 @@ constexpr int kExitConversion = 1;
 constexpr int kExitFile = 2;
 constexpr int kExitCapped = 3;
 
-const char* const kExitCodes =
-    "Exit codes: 0 success; 1 the conversion failed or the program is empty; 2 a file could not "
-    "be read or written, or bad arguments; 3 the plot was cut off at --max-steps.";
+constexpr std::string_view kConverted = "the program converts";
+constexpr std::string_view kNotConverted = "the conversion failed, or the program is empty";
+constexpr std::string_view kNotRead =
+    "bad arguments; FILE cannot be read, or its slot or name line is wrong (NC program file)";
 
 struct NcOptions {
   std::string file;
   std::string output;
   int language = -1;  // -1: from "Customer.ini", English without it
-  bool ncFile = false;
+  bool ncFile = false;  // --nc-file
+  bool text = false;    // --text
   int type = 0;  // controller type: 0 ZAR X02 (name line), 1 ZAR X00/X01
   int unit = 0;
   int resolution = 0;
@@ -57,6 +61,27 @@ struct NcOptions {
   throw CLI::RuntimeError(code);
 }
 
+// Whether FILE is read as an NC program file: asked for, or by its name.
+bool readsNcFile(const NcOptions& o) {
+  if (o.ncFile || o.text) return o.ncFile;
+  std::string extension = std::filesystem::path(o.file).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".nc" || extension == ".ncd";
+}
+
+// Which format FILE was read in, and how to read it the other way.
+std::string formatNote(const NcOptions& o) {
+  return readsNcFile(o) ? o.file + " was read as an NC program file (slot line, name line, numbered lines); "
+                                   "--text reads it as plain program text"
+                        : o.file + " was read as plain program text (one line a program line); --nc-file reads "
+                                   "it as an NC program file";
+}
+
+// A failure in the first two lines of the file: most likely the other format.
+[[noreturn]] void failEarly(const NcOptions& o, const std::string& reason, int code) {
+  fail(reason + "\n" + formatNote(o), code);
+}
+
 std::string catalogText(const MessageCatalog& catalog, int id, int language) {
   return toUtf8(catalog.text(id), language);
 }
@@ -67,11 +92,11 @@ class ProgramLines {
   ProgramLines(const NcOptions& o, const MessageCatalog& catalog) : path_(o.file) {
     std::string why;
     if (!file_.open(o.file, &why)) fail(o.file + ": " + why, kExitFile);
-    if (!o.ncFile) return;
+    if (!readsNcFile(o)) return;
     ncFile_.emplace(file_.stream(), o.type == 0 ? nc::kTypeX02 : nc::kTypeX00);
     switch (ncFile_->readHeader()) {
-      case nc::LoadStatus::BadSlot: fail(catalogText(catalog, 112, o.language), kExitFile);
-      case nc::LoadStatus::NameTooLong: fail(catalogText(catalog, 113, o.language), kExitFile);
+      case nc::LoadStatus::BadSlot: failEarly(o, catalogText(catalog, 112, o.language), kExitFile);
+      case nc::LoadStatus::NameTooLong: failEarly(o, catalogText(catalog, 113, o.language), kExitFile);
       case nc::LoadStatus::Loaded: break;
       default: ended_ = true;  // ends within its header: nothing to convert
     }
@@ -175,19 +200,21 @@ std::unique_ptr<Conversion> convert(const NcOptions& o) {
   return c;
 }
 
-std::string failureText(const Conversion& c, int language) {
-  std::string text = catalogText(c.catalog, sim::messageForStatus(c.result.status), language);
+std::string failureText(const Conversion& c, const NcOptions& o) {
+  std::string text = catalogText(c.catalog, sim::messageForStatus(c.result.status), o.language);
   if (text.empty()) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "conversion status %d", c.result.status);
     text = buf;
   }
-  return text + sim::OnLineSuffix(c.result.failingLine);
+  text += sim::OnLineSuffix(c.result.failingLine);
+  if (c.result.failingLine == 1 || c.result.failingLine == 2) text += "\n" + formatNote(o);
+  return text;
 }
 
 void runCheck(const NcOptions& o) {
   const auto c = convert(o);
-  if (!c->result.ok()) fail(failureText(*c, o.language), kExitConversion);
+  if (!c->result.ok()) fail(failureText(*c, o), kExitConversion);
   std::cout << c->list->count() << " blocks from " << c->lines << " lines\n";
 }
 
@@ -199,13 +226,13 @@ void runDump(const NcOptions& o) {
     std::cout << dump << std::flush;
   else
     writeOutput(o.output, dump);
-  if (!c->result.ok()) fail(failureText(*c, o.language), kExitConversion);
+  if (!c->result.ok()) fail(failureText(*c, o), kExitConversion);
 }
 
 void runPlot(const NcOptions& o) {
   checkOutput(o);
   const auto c = convert(o);
-  if (!c->result.ok()) fail(failureText(*c, o.language), kExitConversion);
+  if (!c->result.ok()) fail(failureText(*c, o), kExitConversion);
 
   sim::SvgPlot svg(o.zLevel);
   sim::HeadlessOptions options;
@@ -229,12 +256,15 @@ void runPlot(const NcOptions& o) {
 }
 
 void addCommonOptions(CLI::App* cmd, NcOptions& o) {
-  cmd->footer(kExitCodes);
-  cmd->add_option("FILE", o.file, "NC program (one editor line per text line)")->required();
+  cmd->add_option("FILE", o.file,
+                  "NC program: an NC program file if named .nc or .ncd, else plain program text")
+      ->required();
   cmd->add_option("--language", o.language, "message catalog: 0 Chinese, 1 English (default: from Customer.ini, else English)")
       ->check(CLI::Range(0, 2));
-  cmd->add_flag("--nc-file", o.ncFile, "FILE is an NC program file as saved by the program page");
-  cmd->add_option("--type", o.type, "controller type of --nc-file: 0 ZAR X02 (default), 1 ZAR X00/X01")
+  CLI::Option* ncFile =
+      cmd->add_flag("--nc-file", o.ncFile, "read FILE as an NC program file as saved by the program page");
+  cmd->add_flag("--text", o.text, "read FILE as plain program text, one line a program line")->excludes(ncFile);
+  cmd->add_option("--type", o.type, "controller type of an NC program file: 0 ZAR X02 (default), 1 ZAR X00/X01")
       ->check(CLI::Range(0, 1));
 }
 
@@ -247,6 +277,7 @@ void addNcCommands(CLI::App& app) {
 
   CLI::App* check = nc->add_subcommand("check", "convert a program; report the first failing line");
   addCommonOptions(check, *options);
+  setExitCodes(check, {{"0", kConverted}, {"1", kNotConverted}, {"2", kNotRead}});
   check->callback([options] {
     resolveLanguage(*options);
     runCheck(*options);
@@ -255,6 +286,10 @@ void addNcCommands(CLI::App& app) {
   CLI::App* dump = nc->add_subcommand("dump", "print the conversion dump (Test.TXT)");
   addCommonOptions(dump, *options);
   dump->add_option("-o,--output", options->output, "write the dump to this file instead");
+  setExitCodes(dump, {{"0", kConverted},
+                      {"1", "the conversion failed (the dump is written up to the failure), or the program is empty"},
+                      {"2", "bad arguments; FILE cannot be read, or its slot or name line is wrong (NC program "
+                            "file); the output cannot be written"}});
   dump->callback([options] {
     resolveLanguage(*options);
     runDump(*options);
@@ -269,10 +304,17 @@ void addNcCommands(CLI::App& app) {
   plot->add_option("--z", options->zLevel, "draw only the path at this Z level");
   plot->add_option("--max-steps", options->maxSteps, "cut the run off after this many steps")
       ->check(CLI::PositiveNumber);
+  setExitCodes(plot, {{"0", "the path was drawn"},
+                      {"1", kNotConverted},
+                      {"2", "bad arguments; FILE cannot be read, or its slot or name line is wrong (NC program "
+                            "file); the SVG cannot be written"},
+                      {"3", "the run was cut off at --max-steps (the SVG holds the path so far)"}});
   plot->callback([options] {
     resolveLanguage(*options);
     runPlot(*options);
   });
+
+  setExitCodes(nc, {{"2", "no command, or an unknown one"}}, "Each command lists its own: zarctl nc COMMAND --help.");
 }
 
 }  // namespace zar::cli

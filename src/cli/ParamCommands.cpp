@@ -27,6 +27,7 @@
 #include "base/SafeFile.h"
 #include "base/Settings.h"
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "cli/LinkSession.h"
 #include "param/ParameterFile.h"
 #include "param/ParameterLine.h"
@@ -41,11 +42,6 @@ namespace {
 
 constexpr int kExitNoDefinitions = 1;
 constexpr int kExitDiffers = 1;
-
-const char* const kListExitCodes =
-    "Exit codes: 0 the list was printed; 1 neither definition file name of that model, version "
-    "and language is in the working directory (the model's address entries, if any, are printed "
-    "all the same); 2 bad arguments.";
 
 struct ListOptions {
   std::string model, version, language;
@@ -123,8 +119,12 @@ void addListCommand(CLI::App& param) {
   auto o = std::make_shared<ListOptions>();
   CLI::App* list = param.add_subcommand("list", "Print the parameter list of a model and version: number, tab, name");
   o->app = list;
-  list->footer(std::string(kListExitCodes) +
-               "\nWithout --model the list is that of model 102; choosing 102 selects version K, 202 "
+  setExitCodes(list,
+               {{"0", "the list was printed"},
+                {"1", "neither definition file name of that model, version and language is in the working "
+                      "directory (the model's address entries, if any, are printed all the same)"},
+                {"2", "bad arguments"}},
+               "Without --model the list is that of model 102; choosing 102 selects version K, 202 "
                "and 302 version SD, as the parameter page does (--version overrides). Data files "
                "and Customer.ini are read from the working directory.");
   list->allow_extras();
@@ -139,25 +139,10 @@ void addListCommand(CLI::App& param) {
 
 // ---------------------------------------------------------------- receive, send, diff
 
-const char* const kReceiveExitCodes =
-    "Exit codes: 0 every checked parameter was received; 2 bad arguments (a number given with "
-    "--params that the list does not offer too); 3 the link failed (port would not open, no reply "
-    "in time, the line hung up, a write failed, a value that is no number came back); 4 the "
-    "controller refused a parameter; 6 the list offers no parameters (no data files), or the "
-    "output file could not be written; 130 cancelled by Ctrl-C or SIGTERM. Nothing is written "
-    "unless every parameter arrived.";
-const char* const kSendExitCodes =
-    "Exit codes: 0 every setting was sent; 2 bad arguments; 3 the link failed (port would not "
-    "open, no reply in time, the line hung up, a write failed); 4 the controller refused a "
-    "setting; 5 the confirmation was declined; 6 the file could not be read, holds no lines, or "
-    "holds a line that cannot be sent (the settings before it have been sent); 130 cancelled by "
-    "Ctrl-C or SIGTERM (nothing more was sent).";
-const char* const kDiffExitCodes =
-    "Exit codes: 0 the controller holds every value the file gives; 1 some differ (listed); 2 bad "
-    "arguments; 3 the link failed (port would not open, no reply in time, the line hung up, a "
-    "write failed, a value that is no number came back); 4 the controller refused a parameter the "
-    "file names; 6 the file could not be read, or holds a line that names no parameter; 130 "
-    "cancelled by Ctrl-C or SIGTERM.";
+// The exit codes of receive, send and diff, and what their tables share.
+constexpr ExitCode kParamLinkFailed{"3", "the link failed (the port would not open, no reply in time, the line hung "
+                                         "up, a write failed, a value that is no number came back)"};
+constexpr ExitCode kParamCancelled{"130", "cancelled by Ctrl-C or SIGTERM (nothing more was sent)"};
 
 struct TransferOptions {
   std::string command;  // receive, send, diff
@@ -393,15 +378,51 @@ void runDiff(const TransferOptions& o) {
   if (!out.empty()) throw CLI::RuntimeError(kExitDiffers);
 }
 
-void addTransferCommand(CLI::App& param, const std::string& name, const std::string& description,
-                        const char* exitCodes) {
+constexpr std::string_view kTransferNotes =
+    "Defaults come from Init.Ini and Customer.ini in the working directory; messages use its "
+    "message catalog, the parameter list its data files in the catalog's language.";
+
+void setTransferExitCodes(CLI::App* cmd, const std::string& name) {
+  if (name == "receive") {
+    setExitCodes(cmd,
+                 {{"0", "every checked parameter was received"},
+                  {"2", "bad arguments (a number given with --params that the list does not offer too)"},
+                  kParamLinkFailed,
+                  {"4", "the controller refused a parameter"},
+                  {"6", "the list offers no parameters (no data files), or the output file could not be written"},
+                  kParamCancelled},
+                 "Nothing is written unless every parameter arrived.\n" + std::string(kTransferNotes));
+  } else if (name == "send") {
+    setExitCodes(cmd,
+                 {{"0", "every setting was sent"},
+                  {"2", "bad arguments"},
+                  {"3", "the link failed (the port would not open, no reply in time, the line hung up, a write "
+                        "failed)"},
+                  {"4", "the controller refused a setting"},
+                  {"5", "the confirmation was declined"},
+                  {"6", "the file could not be read, holds no lines, or holds a line that cannot be sent (the "
+                        "settings before it have been sent)"},
+                  kParamCancelled},
+                 kTransferNotes);
+  } else {
+    setExitCodes(cmd,
+                 {{"0", "the controller holds every value the file gives"},
+                  {"1", "some differ (listed)"},
+                  {"2", "bad arguments"},
+                  kParamLinkFailed,
+                  {"4", "the controller refused a parameter the file names"},
+                  {"6", "the file could not be read, or holds a line that names no parameter"},
+                  kParamCancelled},
+                 kTransferNotes);
+  }
+}
+
+void addTransferCommand(CLI::App& param, const std::string& name, const std::string& description) {
   auto o = std::make_shared<TransferOptions>();
   o->command = name;
   CLI::App* cmd = param.add_subcommand(name, description);
   o->app = cmd;
-  cmd->footer(std::string(exitCodes) +
-              "\nDefaults come from Init.Ini and Customer.ini in the working directory; messages use its "
-              "message catalog, the parameter list its data files in the catalog's language.");
+  setTransferExitCodes(cmd, name);
   cmd->allow_extras();
   if (name == "receive") {
     cmd->add_flag("--all", o->all, "Check every entry of the list");
@@ -431,11 +452,11 @@ void addParamCommands(CLI::App& app) {
   CLI::App* param = app.add_subcommand("param", "Controller parameters: lists, receive, send, compare");
   param->require_subcommand(1);
   addListCommand(*param);
-  addTransferCommand(*param, "receive", "Receive the checked parameters from the controller into a parameter file",
-                     kReceiveExitCodes);
-  addTransferCommand(*param, "send", "Send the settings of a parameter file to the controller", kSendExitCodes);
-  addTransferCommand(*param, "diff", "List the parameters whose controller value differs from a parameter file's",
-                     kDiffExitCodes);
+  addTransferCommand(*param, "receive", "Receive the checked parameters from the controller into a parameter file");
+  addTransferCommand(*param, "send", "Send the settings of a parameter file to the controller");
+  addTransferCommand(*param, "diff", "List the parameters whose controller value differs from a parameter file's");
+  setExitCodes(param, {{"2", "no command, or an unknown one"}},
+               "Each command lists its own: zarctl param COMMAND --help.");
 }
 
 }  // namespace zar::cli

@@ -12,6 +12,7 @@
 #include "base/SafeFile.h"
 #include "base/Settings.h"
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "plc/PlcCompiler.h"
 #include "plc/PlcDecompiler.h"
 #include "ui/Encoding.h"
@@ -207,10 +208,6 @@ void runDecompile(const std::string& image, const std::string& output, const Com
 void addPlcCommands(CLI::App& app) {
   auto* plc = app.add_subcommand("plc", "PLC programs: compile source to an image, decompile an image");
   plc->require_subcommand(1);
-  plc->footer(
-      "Exit codes: 0 success; 1 file error; otherwise the catalog message number of the\n"
-      "failure (161 empty source, 202-207 and 230 compile errors, 172-174, 208 and 231\n"
-      "image errors). Messages come from the catalog in the working directory.");
 
   auto common = std::make_shared<CommonOptions>();
   auto addLanguage = [&](CLI::App* sub) {
@@ -239,6 +236,25 @@ void addPlcCommands(CLI::App& app) {
   decompile->add_option("-o,--output", *output, "source file (default: standard output)");
   addLanguage(decompile);
   decompile->callback([=] { runDecompile(*image, *output, *common); });
+
+  // A failure the catalog describes exits with its message number.
+  const std::string_view notes = "Messages come from the catalog in the working directory.";
+  for (CLI::App* sourceCommand : {compile, check}) {
+    setExitCodes(sourceCommand,
+                 {{"0", "success (also for a file that is already an image)"},
+                  {"1", "a file could not be read or written"},
+                  {"2", "bad arguments"},
+                  {"161", "the source is empty (catalog message 161)"},
+                  {"202-207, 230", "the source does not compile: the catalog message of the error"}},
+                 notes);
+  }
+  setExitCodes(decompile,
+               {{"0", "success"},
+                {"1", "the output could not be written"},
+                {"2", "bad arguments"},
+                {"172-174, 208, 231", "the image cannot be read or decoded: the catalog message of the failure"}},
+               notes);
+  setExitCodes(plc, {{"2", "no command, or an unknown one"}}, "Each command lists its own: zarctl plc COMMAND --help.");
 }
 
 }  // namespace zar::cli

@@ -10,6 +10,7 @@
 
 #include "base/SafeFile.h"
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "cli/LinkSession.h"
 #include "nc/ProgramFile.h"
 #include "nc/ProgramTransfer.h"
@@ -22,13 +23,6 @@ namespace zar::cli {
 namespace {
 
 using nc::TransferOutcome;
-
-const char* const kExitCodes =
-    "Exit codes: 0 done; 2 bad arguments; 3 the link failed (port would not open, no reply in "
-    "time, the line hung up, a write failed); 4 the controller refused (or did not confirm a "
-    "deletion); 5 a confirmation was declined; 6 a file could not be read or written, or holds "
-    "nothing to send; 130 cancelled by Ctrl-C or SIGTERM (nothing more was sent, the port was "
-    "closed, no output was written).";
 
 struct TransferOptions {
   std::string command;  // send, receive, delete
@@ -164,9 +158,17 @@ CLI::App* addTransfer(CLI::App& app, const std::string& name, const std::string&
   o->command = name;
   CLI::App* cmd = app.add_subcommand(name, description);
   o->app = cmd;
-  cmd->footer(std::string(kExitCodes) +
-              "\nDefaults come from Init.Ini and Customer.ini in the working directory; messages "
-              "use its message catalog.");
+  setExitCodes(cmd,
+               {{"0", "done"},
+                {"2", "bad arguments"},
+                {"3", "the link failed (the port would not open, no reply in time, the line hung up, a write failed)"},
+                {"4", "the controller refused (or did not confirm a deletion)"},
+                {"5", "a confirmation was declined"},
+                {"6", "a file could not be read or written, or holds nothing to send"},
+                {"130", "cancelled by Ctrl-C or SIGTERM (nothing more was sent, the port was closed, no output "
+                        "was written)"}},
+               "Defaults come from Init.Ini and Customer.ini in the working directory; messages use its "
+               "message catalog.");
   cmd->allow_extras();
   cmd->add_option(targetName, o->target, targetHelp)->type_name(targetName);
   addLinkOptions(*cmd, o->link);
@@ -186,7 +188,6 @@ CLI::App* addTransfer(CLI::App& app, const std::string& name, const std::string&
 }  // namespace
 
 void addTransferCommands(CLI::App& app) {
-  app.footer(app.get_footer() + (app.get_footer().empty() ? "" : "\n") + "send, receive, delete: " + kExitCodes);
   addTransfer(app, "send", "Send an NC program file (.nc/.ncd) into a slot of the controller", "FILE",
               "NC program file: slot line, name line (X02), N-numbered lines");
   addTransfer(app, "receive", "Receive the program of a slot from the controller", "SLOT", "Slot 1-99");

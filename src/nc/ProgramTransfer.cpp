@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/Frames.h"
+#include "ui/Encoding.h"
 
 namespace zar::nc {
 
@@ -53,6 +54,16 @@ std::string ProgramTransfer::confirmationText(int question, int slot) const {
   return c.text(question) + "\n\n" + c.text(kLabelSlot) + ":" + number;
 }
 
+std::string ProgramTransfer::emptySlotText(int slot) const {
+  char number[16];
+  std::snprintf(number, sizeof number, "%02d", slot);
+  const MessageCatalog& c = x_.log().catalog();
+  // No catalog message says this; the text follows the catalog's language.
+  const std::string_view why = c.language() == 0 ? "：此程式號可能沒有程式，控制器拒絕傳送。"
+                                                 : ": the slot may be empty; the controller refused to send it.";
+  return c.text(kLabelSlot) + ":" + number + fromUtf8(why, c.language());
+}
+
 // ---------------------------------------------------------------- handlers
 
 TransferOutcome ProgramTransfer::TransBtnClick(ProgramPage& page) {
@@ -76,23 +87,23 @@ TransferOutcome ProgramTransfer::DelProgBtnClick(ProgramPage& page) {
 }
 
 TransferOutcome ProgramTransfer::send(ProgramPage& page) {
-  Operator& op = x_.op();
-  constexpr Page P = Page::Program;
-  {
-    const std::vector<std::string> lines = op.editorLines(P);
-    if (lines.empty()) {
-      x_.message(kEditorEmpty);
+  // The program is taken once, here: the slot, the name and the lines that
+  // go out are these, whatever happens in the window while the send runs.
+  // Reading the editor afresh for each line let a file opened mid-send cut
+  // the program short and still end with "every line was sent".
+  const std::vector<std::string> lines = x_.op().editorLines(Page::Program);
+  if (lines.empty()) {
+    x_.message(kEditorEmpty);
+    x_.beep();
+    return TransferOutcome::EmptyEditor;
+  }
+  // A line that cannot travel in one frame stops the send before anything goes out.
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const size_t bytes = f::programLineFrame(static_cast<int>(i + 1), lines[i]).size();
+    if (bytes > kMaxLineFrame) {
+      x_.message(0, lineTooLongText(static_cast<int>(i + 1), bytes));
       x_.beep();
-      return TransferOutcome::EmptyEditor;
-    }
-    // A line that cannot travel in one frame stops the send before anything goes out.
-    for (size_t i = 0; i < lines.size(); ++i) {
-      const size_t bytes = f::programLineFrame(static_cast<int>(i + 1), lines[i]).size();
-      if (bytes > kMaxLineFrame) {
-        x_.message(0, lineTooLongText(static_cast<int>(i + 1), bytes));
-        x_.beep();
-        return TransferOutcome::LineTooLong;
-      }
+      return TransferOutcome::LineTooLong;
     }
   }
   x_.beep();
@@ -131,17 +142,9 @@ TransferOutcome ProgramTransfer::send(ProgramPage& page) {
   if (!x_.require(f::kStore)) return x_.failure();
   if (!x_.require(f::slotFrame(page.slot))) return x_.failure();
   if (namesTravel(page.typeIndex) && !x_.require(f::nameFrame(page.progName))) return x_.failure();
-  // The editor stays live during the send: its lines are read as they go.
-  x_.progress().begin(ProgressUnit::Lines, op.editorLineCount(P));
-  for (size_t k = 0; k < op.editorLineCount(P); ++k) {
-    x_.progress().setTotal(op.editorLineCount(P));
-    const int number = static_cast<int>(k + 1);
-    const std::string frame = f::programLineFrame(number, op.editorLine(P, k));
-    if (frame.size() > kMaxLineFrame) {
-      x_.message(0, lineTooLongText(number, frame.size()));
-      x_.beep();
-      return TransferOutcome::LineTooLong;
-    }
+  x_.progress().begin(ProgressUnit::Lines, lines.size());
+  for (size_t k = 0; k < lines.size(); ++k) {
+    const std::string frame = f::programLineFrame(static_cast<int>(k + 1), lines[k]);
     x_.message(0, withoutLineEnd(frame));
     if (!x_.require(frame)) return x_.failure();
     x_.progress().advance();
@@ -162,7 +165,11 @@ TransferOutcome ProgramTransfer::receive(ProgramPage& page) {
   x_.message(kConnected);
   if (!x_.ask(f::kAttention)) return x_.failure();
   if (!x_.require(f::kList)) return x_.failure();
-  if (!x_.require(f::slotFrame(page.slot))) return x_.failure();
+  if (!x_.require(f::slotFrame(page.slot))) {
+    // The controller refuses to list a slot that holds nothing.
+    if (x_.failure() == TransferOutcome::Refused) x_.message(0, emptySlotText(page.slot));
+    return x_.failure();
+  }
   if (!x_.send(f::kAck)) return x_.failure();
   x_.progress().begin(ProgressUnit::Lines);  // how many will come is not known
 

@@ -11,8 +11,9 @@
 // (link/Exchange.h): one dialogue at a time, the port closed on every way
 // out. It talks to the person through the log's operator:
 // confirmations, the beep, message lines into the program page's message
-// area and the program editor (lines are read afresh while a send runs, so
-// the editor stays live). The window's fields travel in and out through
+// area and the program editor. A send takes the editor's lines and the
+// page's fields once, when it starts; the window keeps its controls from
+// changing them meanwhile. The window's fields travel in and out through
 // `ProgramPage`. Failures of the line are reported by the link primitives;
 // the handler only stops. Every handler leaves the port closed.
 
@@ -79,6 +80,8 @@ class ProgramTransfer {
   // The confirmation texts ("%s\n\n%s:%02d\n%s:%s" and "%s\n\n%s:%02d").
   std::string confirmationText(int question, int slot, std::string_view name) const;
   std::string confirmationText(int question, int slot) const;
+  // After a refused receive: which slot, and that it may be empty.
+  std::string emptySlotText(int slot) const;
 
   // The number of editor lines received by the last RcvBtnClick.
   size_t linesReceived() const { return linesReceived_; }

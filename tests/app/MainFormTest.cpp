@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -26,6 +27,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 
 #include "app/AboutForm.h"
 #include "ui/Encoding.h"
@@ -152,8 +154,48 @@ TEST_F(MainFormTest, EveryControlExistsByName) {
   EXPECT_TRUE(f.ParameterSheet->isAncestorOf(f.ParaCheckListBox));
   EXPECT_TRUE(f.PLMSheet->isAncestorOf(f.TransDelayValue));
   EXPECT_EQ(f.PageControl->count(), 3);
+}
+
+TEST_F(MainFormTest, StartsAtItsDesignedSizeAndGrowsWithTheEditorsTakingTheRoom) {
+  TMainForm& f = make();
+  f.show();
+  QApplication::processEvents();
   EXPECT_EQ(f.size(), QSize(788, 562));
-  EXPECT_EQ(f.minimumSize(), f.maximumSize());
+  EXPECT_EQ(f.minimumSize(), QSize(788, 562));
+  EXPECT_GT(f.maximumSize().width(), 1400);
+  EXPECT_TRUE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  struct Sizes {
+    QSize program, plc, parameter, messages;
+  };
+  auto measure = [&] {
+    Sizes s;
+    for (int page : {0, 1, 2}) {
+      f.PageControl->setCurrentIndex(page);
+      QApplication::processEvents();
+    }
+    s.program = f.ProgramMemo->size();
+    s.plc = f.PLMMemo->size();
+    s.parameter = f.ParameterMemo->size();
+    s.messages = f.MsgMemo->size();
+    f.PageControl->setCurrentIndex(0);
+    return s;
+  };
+  const Sizes small = measure();
+  f.resize(1400, 900);
+  QApplication::processEvents();
+  const Sizes large = measure();
+  for (auto [before, after] : {std::pair{small.program, large.program}, std::pair{small.plc, large.plc},
+                               std::pair{small.parameter, large.parameter}}) {
+    EXPECT_GE(after.width(), before.width() + 500);
+    EXPECT_GE(after.height(), before.height() + 300);
+  }
+  EXPECT_EQ(large.messages.height(), small.messages.height());
+
+  // It never shrinks below the designed size.
+  f.resize(500, 300);
+  QApplication::processEvents();
+  EXPECT_EQ(f.size(), QSize(788, 562));
 }
 
 TEST_F(MainFormTest, StartsWithTheDefaultsWithoutSettingsFiles) {
@@ -380,7 +422,13 @@ TEST_F(MainFormTest, TypedTextRules) {
   type(f.ParameterMemo, Qt::Key_A, QStringLiteral("a"));
   EXPECT_EQ(f.ParameterMemo->toPlainText(), QStringLiteral("a"));
 
+  // Program names: upper case, at most 8 bytes; a longer paste is refused
+  // whole rather than cut.
   f.ProgNameEdit->insert(QStringLiteral("abc_defgh1"));
+  EXPECT_EQ(f.ProgNameEdit->text(), QString());
+  f.ProgNameEdit->insert(QStringLiteral("abc_defg"));
+  EXPECT_EQ(f.ProgNameEdit->text(), QStringLiteral("ABC_DEFG"));
+  type(f.ProgNameEdit, Qt::Key_H, QStringLiteral("h"));
   EXPECT_EQ(f.ProgNameEdit->text(), QStringLiteral("ABC_DEFG"));
 
   // Typing into the port box changes nothing; the arrow keys still do.
@@ -552,6 +600,88 @@ TEST_F(MainFormTest, StartUpPortOverridesStandBehindTheirComNumber) {
       MainFormOptions{dir_.string(), 1, {{2, "/dev/pts/99", "virtual controller"}}});
   EXPECT_EQ(form_->COM_Select->currentIndex(), 1);
   EXPECT_EQ(form_->ComDeviceLabel->text(), QStringLiteral("virtual controller (/dev/pts/99)"));
+
+  // The embedded controller is named in the window's language.
+  for (int language : {0, 1}) {
+    form_ = std::make_unique<TMainForm>(MainFormOptions{dir_.string(), language, {{2, "/dev/pts/98", {}, true}}});
+    const QString expected = language == 0 ? QStringLiteral("虛擬控制器 (/dev/pts/98)")
+                                           : QStringLiteral("virtual controller (/dev/pts/98)");
+    EXPECT_EQ(form_->ComDeviceLabel->text(), expected);
+  }
+}
+
+TEST_F(MainFormTest, ProgramNamesCountBytesOfTheCatalogsEncoding) {
+  // Chinese: Big5, two bytes a character.
+  TMainForm& zh = make(0);
+  QLineEdit* name = zh.ProgNameEdit;
+  for (const QString& c : {QStringLiteral("零"), QStringLiteral("件"), QStringLiteral("一"), QStringLiteral("號"),
+                           QStringLiteral("五")})
+    type(name, Qt::Key_unknown, c);
+  EXPECT_EQ(name->text(), QStringLiteral("零件一號"));
+  EXPECT_EQ(zh.fromQt(name->text()).size(), 8u);
+  type(name, Qt::Key_A, QStringLiteral("a"));
+  EXPECT_EQ(name->text(), QStringLiteral("零件一號"));
+
+  // Pasted: refused whole when it does not fit, never cut in a character.
+  name->clear();
+  name->insert(QStringLiteral("A零件一號"));  // 9 bytes
+  EXPECT_EQ(name->text(), QString());
+  name->insert(QStringLiteral("ab零件一"));   // 8 bytes
+  EXPECT_EQ(name->text(), QStringLiteral("AB零件一"));
+  name->clear();
+  QApplication::clipboard()->setText(QStringLiteral("零件一號五"));
+  name->paste();
+  EXPECT_EQ(name->text(), QString());
+  // A character Big5 cannot carry would travel as '?'.
+  name->insert(QStringLiteral("A\u00e9"));
+  EXPECT_EQ(name->text(), QString());
+
+  // English: one byte a character; CJK is not in its code page.
+  TMainForm& en = make(1);
+  en.ProgNameEdit->insert(QStringLiteral("零件"));
+  EXPECT_EQ(en.ProgNameEdit->text(), QString());
+  en.ProgNameEdit->insert(QStringLiteral("PART-\u00c9"));
+  EXPECT_EQ(en.ProgNameEdit->text(), QStringLiteral("PART-\u00c9"));
+}
+
+TEST_F(MainFormTest, AMissingCatalogIsNamedWithWhereItWasLookedFor) {
+  TMainForm& en = make(1);
+  const QString notice = en.missingDataNotice();
+  EXPECT_TRUE(notice.contains(QStringLiteral("Message.E"))) << notice.toStdString();
+  EXPECT_TRUE(notice.contains(QString::fromStdString(dir_.string()))) << notice.toStdString();
+  EXPECT_TRUE(make(0).missingDataNotice().contains(QStringLiteral("Message.C")));
+
+  writeCatalogs();
+  EXPECT_TRUE(make(1).missingDataNotice().isEmpty());
+  EXPECT_TRUE(make(0).missingDataNotice().isEmpty());
+}
+
+TEST_F(MainFormTest, TabReachesTheMessageAreaButtonsPastTheEditors) {
+  TMainForm& f = make(1);
+  f.show();
+  QApplication::setActiveWindow(&f);
+  // Tab from `start` as a person presses it, forty times: what gets the focus.
+  auto tabFrom = [](QWidget* start) {
+    start->setFocus();
+    std::set<QWidget*> reached;
+    for (int i = 0; i < 40; ++i) {
+      QWidget* focus = QApplication::focusWidget();
+      if (!focus) break;
+      reached.insert(focus);
+      QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+      QApplication::sendEvent(focus, &tab);
+    }
+    return reached;
+  };
+  const std::set<QWidget*> program = tabFrom(f.ProgNoEdit);
+  for (QWidget* w : std::initializer_list<QWidget*>{f.ClrMsgBtn, f.MsgMemo, f.ProgramMemo, f.TransBtn, f.RcvBtn,
+                                                     f.DelProgBtn, f.ReadFileBtn, f.WriteFileBtn, f.SimulatorBtn,
+                                                     f.CloseBtn})
+    EXPECT_TRUE(program.count(w)) << w->objectName().toStdString();
+  f.PageControl->setCurrentIndex(2);
+  const std::set<QWidget*> plc = tabFrom(f.ReadPLMBtn);
+  for (QWidget* w : std::initializer_list<QWidget*>{f.ClrMsgBtn3, f.PLMMsgMemo, f.PLMMemo, f.PLMTrnBtn, f.CloseBtn3})
+    EXPECT_TRUE(plc.count(w)) << w->objectName().toStdString();
 }
 
 TEST_F(MainFormTest, SimulatorButtonWithAnEmptyEditorOnlyReports) {

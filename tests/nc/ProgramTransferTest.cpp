@@ -43,6 +43,39 @@ TEST(ProgramSend, X02DeletesTheHeldProgramFirstThenSendsEveryLine) {
   EXPECT_EQ(rig.editor(), (V{"G00 X0", "", "M30"}));
 }
 
+// An operator whose editor is changed while the send echoes line 2, as a
+// handler run by the event pump could change it.
+class EditorChangedMidSend : public zar::test::RecordingOperator {
+ public:
+  void appendMessage(Page p, std::string_view line) override {
+    RecordingOperator::appendMessage(p, line);
+    if (line.starts_with("N2 ")) editors[Page::Program] = {"X9"};
+  }
+};
+
+TEST(ProgramSend, TheProgramIsTakenOnceWhenTheSendStarts) {
+  controller::VirtualController ctrl;
+  ASSERT_TRUE(ctrl.start());
+  EditorChangedMidSend op;
+  const MessageCatalog catalog = test::numberedCatalog();
+  const MessageLog log{catalog, op};
+  TComm comm;
+  comm.SetPathResolver([path = ctrl.devicePath()](const std::string& n) { return n == "COM2" ? path : ""; });
+  Link link(comm, test::fastSettings(), log);
+  ProgramTransfer transfer(link, log);
+  ProgramPage page;
+  page.comIndex = 1;
+  page.slot = 8;
+  page.progName = "WHOLE";
+  op.editors[Page::Program] = {"G00 X0", "G01 X1", "G01 X2", "G01 X3", "M30"};
+
+  EXPECT_EQ(transfer.TransBtnClick(page), TransferOutcome::Done);
+  EXPECT_EQ(ctrl.program(8), (Program{"WHOLE", {"G00 X0", "G01 X1", "G01 X2", "G01 X3", "M30"}}));
+  EXPECT_EQ(op.editors[Page::Program], (V{"X9"}));  // changed, but after the send took it
+  comm.Close();
+  ctrl.stop();
+}
+
 TEST(ProgramSend, RefusedSlotQuerySendsAtOnceWithEmptyLinesAsPrefixAlone) {
   Rig rig;  // slot 7 is empty: the controller refuses the slot query
   rig.editor() = {"A", "", "B"};
@@ -173,6 +206,17 @@ TEST(ProgramReceive, X00EmptiesTheNameAndDeclinedLeavesAllAsItWas) {
   EXPECT_EQ(rig.transfer.RcvBtnClick(rig.page), TransferOutcome::Done);
   EXPECT_EQ(rig.editor(), (V{"G00 X0", "M30"}));
   EXPECT_EQ(rig.page.progName, "");
+}
+
+TEST(ProgramReceive, AnEmptySlotIsNamedAndTheEditorKept) {
+  Rig rig;  // slot 7 holds nothing: the controller refuses to list it
+  rig.page.slot = 7;
+  rig.editor() = {"keep"};
+  EXPECT_EQ(rig.transfer.RcvBtnClick(rig.page), TransferOutcome::Refused);
+  EXPECT_EQ(rig.log_(), (V{rig.opened(), msg(108), msg(122), msg(107),
+                           "#14::07: the slot may be empty; the controller refused to send it."}));
+  EXPECT_EQ(rig.editor(), (V{"keep"}));
+  EXPECT_FALSE(rig.comm.Enabled());
 }
 
 TEST(ProgramReceive, LinesWithoutBlankOrLongerThanOneReplyArriveWhole) {

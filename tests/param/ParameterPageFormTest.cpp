@@ -18,12 +18,14 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -65,7 +67,12 @@ class ParameterPageTest : public ::testing::Test {
     s.timeOut = 200;
     s.transitMode = 1;
     s.byteDelay = 0;
-    form->setDialogAnswerer([this](std::string_view text, DialogType, const std::vector<ButtonKind>&, int) {
+    form->setDialogAnswerer([this](std::string_view text, DialogType, const std::vector<ButtonKind>& buttons, int) {
+      // Yes/No: the window's own questions (drop edited text, replace a file).
+      if (!buttons.empty() && buttons.front() == ButtonKind::Yes) {
+        windowQuestions.emplace_back(text);
+        return yesNoAnswer;
+      }
       questions.emplace_back(text);
       if (duringQuestion) duringQuestion();
       return answer;
@@ -121,6 +128,8 @@ class ParameterPageTest : public ::testing::Test {
   std::vector<std::string> questions;
   std::function<void()> duringQuestion;
   int answer = mrOk;
+  std::vector<std::string> windowQuestions;
+  int yesNoAnswer = mrYes;
 };
 
 TEST_F(ParameterPageTest, ListFollowsTheButtonsThatTakeTheFocus) {
@@ -282,6 +291,58 @@ TEST_F(ParameterPageTest, ReceiveTheCheckedThenSendThemBackWithThePageHeld) {
   EXPECT_TRUE(f.ParaCheckListBox->isEnabled() && f.ZAR202RadioButton->isEnabled() && f.ReadParBtn->isEnabled() &&
               !f.ParameterMemo->isReadOnly() && f.ParTrnBtn->isEnabled());
   EXPECT_TRUE(messages().endsWith(text(146) + QLatin1Char('\n') + text(107)));
+}
+
+TEST_F(ParameterPageTest, EditedParametersAreDroppedOnlyWhenThePersonAgrees) {
+  TMainForm& f = *form;
+  f.PageControl->setCurrentIndex(1);
+  check({0});
+  f.ParameterMemo->setPlainText(QStringLiteral("MY(1)=5"));
+  yesNoAnswer = mrNo;
+  bool chooserShown = false;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      chooserShown = true;
+      modal->close();
+    }
+  });
+  f.ReadParBtn->click();  // Open
+  f.ParRcvBtn->click();   // Receive
+  f.close();              // Exit
+  QApplication::processEvents();
+  EXPECT_FALSE(chooserShown);
+  ASSERT_EQ(windowQuestions.size(), 3u);
+  for (const std::string& q : windowQuestions)
+    EXPECT_NE(q.find(f.fromQt(f.PageControl->tabText(1))), std::string::npos) << q;
+  EXPECT_TRUE(ctrl.inputFrames().empty());
+  EXPECT_EQ(f.ParameterMemo->toPlainText(), QStringLiteral("MY(1)=5"));
+
+  // Saved, the text counts as unchanged; saving over the file asks first.
+  test::whenModalShown([](QWidget* modal) {
+    auto* save = qobject_cast<TSaveFileForm*>(modal);
+    ASSERT_NE(save, nullptr);
+    save->FileEdit->setText(QStringLiteral("mine.par"));
+    save->SaveOKBtn->click();
+  });
+  f.WriteParBtn->click();
+  ASSERT_TRUE(fs::exists(dir / "mine.par"));
+  EXPECT_EQ(windowQuestions.size(), 3u);
+  f.ParameterMemo->setPlainText(QStringLiteral("MY(1)=6"));
+  test::whenModalShown([](QWidget* modal) {
+    auto* save = qobject_cast<TSaveFileForm*>(modal);
+    ASSERT_NE(save, nullptr);
+    save->FileEdit->setText(QStringLiteral("mine.par"));
+    save->SaveOKBtn->click();
+  });
+  f.WriteParBtn->click();  // No: the file keeps the first save
+  EXPECT_EQ(windowQuestions.size(), 4u);
+  std::ifstream in(dir / "mine.par", std::ios::binary);
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("MY(1)=5"), std::string::npos);
+
+  f.ParameterMemo->setPlainText(QStringLiteral("MY(1)=5"));
+  f.close();
+  EXPECT_EQ(windowQuestions.size(), 4u);
+  EXPECT_FALSE(f.isVisible());
 }
 
 }  // namespace
