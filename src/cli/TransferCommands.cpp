@@ -119,18 +119,21 @@ void runTransfer(const TransferOptions& o) {
     return transfer.DelProgBtnClick(page);
   });
 
+  // A send that stopped part-way also says what the slot holds now.
+  const std::string incomplete =
+      transfer.partialSendNote().empty() ? std::string() : "\n" + transfer.partialSendNote();
   if (outcome == TransferOutcome::Cancelled) {
     std::string text = "cancelled; the port is closed";
     if (o.command == "receive") {
       const size_t n = transfer.linesReceived();
       text += ", nothing was written (" + std::to_string(n) + (n == 1 ? " line" : " lines") + " had arrived)";
     }
-    fail(o, text, kExitCancelled);
+    fail(o, text + incomplete, kExitCancelled);
   }
   if (outcome != TransferOutcome::Done) {
     if (o.command == "receive" && transfer.linesReceived() > 0)
       std::cerr << "zarctl receive: " << transfer.linesReceived() << " lines had arrived; nothing was written\n";
-    fail(o, failureText(s, op, outcome), exitCodeOf(outcome));
+    fail(o, failureText(s, op, outcome) + incomplete, exitCodeOf(outcome));
   }
 
   if (o.command == "receive") {

@@ -37,6 +37,24 @@ std::string receivedLineTooLongText() {
   return text;
 }
 
+std::string partialSendText(int slot, size_t taken, size_t total, bool unanswered) {
+  // Short enough to be read whole in the message area.
+  char took[64];
+  if (taken == 0 && !unanswered)
+    std::snprintf(took, sizeof took, "none");
+  else if (!unanswered)
+    std::snprintf(took, sizeof took, "only the first %zu", taken);
+  else if (taken == 0)
+    std::snprintf(took, sizeof took, "none (or the first)");
+  else
+    std::snprintf(took, sizeof took, "only the first %zu (or %zu)", taken, taken + 1);
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "Slot %02d holds %s of the program's %zu lines: do not run it, send it again.", slot, took,
+                total);
+  return text;
+}
+
 // ---------------------------------------------------------------- texts
 
 std::string ProgramTransfer::confirmationText(int question, int slot, std::string_view name) const {
@@ -67,7 +85,16 @@ std::string ProgramTransfer::emptySlotText(int slot) const {
 // ---------------------------------------------------------------- handlers
 
 TransferOutcome ProgramTransfer::TransBtnClick(ProgramPage& page) {
-  return x_.run([&] { return send(page); });
+  store_ = {};
+  partialSendNote_.clear();
+  const TransferOutcome outcome = x_.run([&] { return send(page); });
+  // Whatever stopped the send, the slot keeps what the controller took:
+  // said last, where it is seen.
+  if (store_.begun && store_.taken < store_.total) {
+    partialSendNote_ = partialSendText(page.slot, store_.taken, store_.total, store_.unanswered);
+    x_.message(0, partialSendNote_);
+  }
+  return outcome;
 }
 
 TransferOutcome ProgramTransfer::RcvBtnClick(ProgramPage& page) {
@@ -142,11 +169,24 @@ TransferOutcome ProgramTransfer::send(ProgramPage& page) {
   if (!x_.require(f::kStore)) return x_.failure();
   if (!x_.require(f::slotFrame(page.slot))) return x_.failure();
   if (namesTravel(page.typeIndex) && !x_.require(f::nameFrame(page.progName))) return x_.failure();
+  // From here the slot holds the lines the controller takes.
+  store_ = Store{};
+  store_.begun = true;
+  store_.total = lines.size();
   x_.progress().begin(ProgressUnit::Lines, lines.size());
   for (size_t k = 0; k < lines.size(); ++k) {
     const std::string frame = f::programLineFrame(static_cast<int>(k + 1), lines[k]);
     x_.message(0, withoutLineEnd(frame));
-    if (!x_.require(frame)) return x_.failure();
+    if (!x_.send(frame)) return x_.failure();
+    // A line that got no answer (a time-out, a hang-up, a cancel while the
+    // reply was awaited) may have been stored all the same; a refused one not.
+    store_.unanswered = true;
+    if (!x_.receive()) {
+      store_.unanswered = x_.failure() != TransferOutcome::Refused;
+      return x_.failure();
+    }
+    store_.unanswered = false;
+    ++store_.taken;
     x_.progress().advance();
   }
   x_.message(kSent);

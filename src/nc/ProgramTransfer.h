@@ -51,9 +51,13 @@ inline constexpr size_t kMaxLineFrame = 255;
 // Longest program line accepted from the controller, over several replies.
 inline constexpr size_t kMaxReceivedLine = 4096;
 
-// Fixed texts of the two over-long cases (no catalog message covers them).
+// Fixed English texts no catalog message covers: the two over-long cases,
+// and a send that stopped after the controller began to store the program
+// (`taken` lines acknowledged of `total`; `unanswered`: the next line went
+// out but its reply never came, so the controller may have taken it too).
 std::string lineTooLongText(int lineNumber, size_t frameBytes);
 std::string receivedLineTooLongText();
+std::string partialSendText(int slot, size_t taken, size_t total, bool unanswered);
 
 class ProgramTransfer {
  public:
@@ -69,7 +73,10 @@ class ProgramTransfer {
   ProgramTransfer(Link& link, const MessageLog& log) : x_(link, log, Page::Program) {}
 
   // TransBtn: sends the editor's program into page.slot, offering to delete
-  // the program the slot holds first. Updates page.tmpProgName.
+  // the program the slot holds first. Updates page.tmpProgName. A send
+  // that stops once the controller has begun to store the program (a
+  // refused line, a dropped line, a cancel) ends with partialSendText:
+  // the slot holds the first lines only, and nobody must run them.
   TransferOutcome TransBtnClick(ProgramPage& page);
   // RcvBtn: fetches the program of page.slot into the editor (and its name
   // into page.progName; emptied for "ZAR X00/X01").
@@ -85,6 +92,9 @@ class ProgramTransfer {
 
   // The number of editor lines received by the last RcvBtnClick.
   size_t linesReceived() const { return linesReceived_; }
+  // What the last TransBtnClick wrote about a program left incomplete in
+  // its slot; empty when the slot was not left so.
+  const std::string& partialSendNote() const { return partialSendNote_; }
   // The lines of the last RcvBtnClick that arrived garbled; they are stored
   // as they came, and the handler ends with a warning naming them.
   const GarbledReplies& garbledLines() const { return garbled_; }
@@ -94,8 +104,18 @@ class ProgramTransfer {
   TransferOutcome receive(ProgramPage& page);
   TransferOutcome remove(ProgramPage& page);
 
+  // How far the controller got with storing the program of a send.
+  struct Store {
+    bool begun = false;   // the slot (X00) or name (X02) frame was accepted
+    size_t taken = 0;     // program lines acknowledged since
+    size_t total = 0;
+    bool unanswered = false;  // line taken + 1 went out; no reply, and no refusal, came
+  };
+
   Exchange x_;
   size_t linesReceived_ = 0;
+  Store store_;
+  std::string partialSendNote_;
   GarbledReplies garbled_{kGarbledProgramLines};
 };
 

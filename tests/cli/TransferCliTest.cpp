@@ -330,6 +330,16 @@ TEST_F(TransferCliTest, ReceivedProgramsAreNeverThrownAway) {
   fs::remove(kept);
 }
 
+TEST_F(TransferCliTest, ARefusedLineSaysTheSlotHoldsTheFirstLinesOnly) {
+  ControllerProcess ctrl({"--fault", "store.line:3:nak"});
+  writeFile(dir / "demo.nc", "7\r\nDEMO\r\nN1 G00 X0\r\nN2 G01 X1\r\nN3 G01 X2\r\nN4 M30\r\n");
+  const CliRun r = zarctl("send demo.nc -y --timeout 300 --transit-mode 1 --port " + ctrl.device());
+  EXPECT_EQ(r.code, 4);
+  const std::string note = "Slot 07 holds only the first 2 of the program's 4 lines: do not run it, send it again.";
+  EXPECT_EQ(r.err, "zarctl send: " + msg(122) + "\nzarctl send: " + note + "\n");
+  EXPECT_TRUE(r.out.ends_with(note + "\n")) << r.out;  // the log says it too
+}
+
 TEST_F(TransferCliTest, AGarbledLineIsKeptAndNamedOnStandardError) {
   ControllerProcess ctrl({"--samples", "--fault", "list.line:2:reply=N2 G01\\x1b[2J X1\\r\\n"});
   const CliRun r = zarctl("receive 1 -o one.nc -y --timeout 300 --transit-mode 1 --port " + ctrl.device());
@@ -391,11 +401,27 @@ TEST_F(TransferCliTest, SigtermMidSendStopsAtAFrameBoundary) {
   EXPECT_NE(out.find("Cancelled.\nPort closed \n"), std::string::npos) << out;
   EXPECT_EQ(out.find("Transfer complete"), std::string::npos);
   EXPECT_EQ(out.find("N300 "), std::string::npos);
-  EXPECT_EQ(readFile(dir / "stderr.txt"), "zarctl send: cancelled; the port is closed\n");
+  // The failure says what the slot holds now: the lines the controller
+  // took, perhaps one more if the cancel came while a reply was awaited.
+  const std::string err = readFile(dir / "stderr.txt");
+  const std::string said = "zarctl send: cancelled; the port is closed\n"
+                           "zarctl send: Slot 07 holds only the first ";
+  ASSERT_EQ(err.rfind(said, 0), 0u) << err;
+  const int taken = std::atoi(err.c_str() + said.size());
+  EXPECT_GE(taken, 19);  // line 20 was echoed, so 19 were taken
+  const bool unanswered = err.find(" (or " + std::to_string(taken + 1) + ")") != std::string::npos;
+  EXPECT_TRUE(err.ends_with(" of the program's 300 lines: do not run it, send it again.\n")) << err;
 
-  // The controller is free for the next command at once.
-  ZarctlRun next(dir, transfer({"delete", "7", "-y"}, ctrl));
-  EXPECT_EQ(next.wait(), 0) << readFile(dir / "stderr.txt");
+  // The controller is free for the next command at once, and holds that.
+  ZarctlRun back(dir, transfer({"receive", "7", "-y", "-o", "part.nc"}, ctrl));
+  ASSERT_EQ(back.wait(), 0) << readFile(dir / "stderr.txt");
+  const std::string part = readFile(dir / "part.nc");
+  const auto holds = [&part](int line) { return part.find("\nN" + std::to_string(line) + " ") != std::string::npos; };
+  EXPECT_TRUE(holds(taken));
+  if (!unanswered) {
+    EXPECT_FALSE(holds(taken + 1));
+  }
+  EXPECT_FALSE(holds(taken + 2));
 }
 
 TEST_F(TransferCliTest, OnATerminalProgressShowsAndCtrlCAtAQuestionSendsNothing) {

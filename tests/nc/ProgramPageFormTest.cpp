@@ -297,6 +297,17 @@ TEST_F(ProgramPageTest, ExitDuringASendStopsItCleanlyAndThenCloses) {
   EXPECT_TRUE(fs::exists(dir / "Init.Ini"));
 }
 
+TEST_F(ProgramPageTest, ASendRefusedPartWayEndsSayingTheSlotHoldsPartOfTheProgram) {
+  TMainForm& f = *form;
+  f.ProgramMemo->setPlainText(numberedProgram(5));
+  f.ProgNoEdit->setValue(6);
+  ctrl.addFault(Fault::nak("store.line:4"));
+  f.TransBtn->click();
+  EXPECT_EQ(ctrl.program(6)->lines, (std::vector<std::string>{"G01 X1", "G01 X2", "G01 X3"}));
+  const QString note = QString::fromStdString(nc::partialSendText(6, 3, 5, false));
+  EXPECT_TRUE(messages().endsWith(note)) << messages().toStdString();
+}
+
 TEST_F(ProgramPageTest, ExitDuringADialogueAnsweredNoLetsItFinish) {
   TMainForm& f = *form;
   ctrl.setProgram(3, {"HELD", {"G00 X0", "G01 X5", "M30"}});

@@ -91,6 +91,57 @@ TEST(ProgramSend, RefusedSlotQuerySendsAtOnceWithEmptyLinesAsPrefixAlone) {
   EXPECT_EQ(rig.op.dialogs.size(), 1u);  // no question 130
 }
 
+// A send that stops once the controller began storing says, last, how many
+// lines the slot holds; one that stops before leaves nothing to say.
+TEST(ProgramSend, ASendThatStopsPartWaySaysTheSlotHoldsTheFirstLinesOnly) {
+  const V program{"G00 X0", "G01 X1", "G01 X2", "G01 X3", "M30"};
+  {
+    Rig rig;  // slot 7 is empty: no deletion first
+    rig.ctrl.addFault(Fault::nak("store.line:3"));
+    rig.editor() = program;
+    rig.page.slot = 7;
+    rig.page.progName = "NEW";
+    EXPECT_EQ(rig.transfer.TransBtnClick(rig.page), TransferOutcome::Refused);
+    EXPECT_EQ(rig.ctrl.program(7), (Program{"NEW", {"G00 X0", "G01 X1"}}));
+    const std::string note = "Slot 07 holds only the first 2 of the program's 5 lines: do not run it, send it again.";
+    EXPECT_EQ(rig.transfer.partialSendNote(), note);
+    const V& log = rig.log_();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ((V(log.end() - 3, log.end())), (V{msg(122), msg(107), note}));
+
+    // The next send is whole: nothing to say.
+    EXPECT_EQ(rig.transfer.TransBtnClick(rig.page), TransferOutcome::Done);
+    EXPECT_EQ(rig.transfer.partialSendNote(), "");
+    EXPECT_EQ(rig.log_().back(), msg(107));
+  }
+  {
+    // No names: storing begins with the slot frame. The line hangs up
+    // instead of answering line 1, which may have been stored or not.
+    Rig rig(test::x00Config());
+    rig.ctrl.addFault(Fault::hangup("store.line:1"));
+    rig.editor() = program;
+    rig.page.slot = 7;
+    rig.page.typeIndex = kTypeX00;
+    EXPECT_EQ(rig.transfer.TransBtnClick(rig.page), TransferOutcome::LinkFailed);
+    EXPECT_EQ(rig.log_().back(),
+              "Slot 07 holds none (or the first) of the program's 5 lines: do not run it, send it again.");
+  }
+  for (const char* step : {"store", "store.slot", "store.name"}) {
+    SCOPED_TRACE(step);
+    Rig rig;
+    rig.ctrl.setProgram(7, {"OLD", {"X1"}});
+    rig.op.answers = {mrOk, mrCancel};  // no deletion: the old program stays
+    rig.ctrl.addFault(Fault::nak(step));
+    rig.editor() = program;
+    rig.page.slot = 7;
+    rig.page.progName = "NEW";
+    EXPECT_EQ(rig.transfer.TransBtnClick(rig.page), TransferOutcome::Refused);
+    EXPECT_EQ(rig.ctrl.program(7), (Program{"OLD", {"X1"}}));
+    EXPECT_EQ(rig.transfer.partialSendNote(), "");
+    EXPECT_EQ(rig.log_().back(), msg(107));
+  }
+}
+
 TEST(ProgramSend, X00SendsNoNameButTheDeletionStillDoes) {
   Rig rig(test::x00Config());
   rig.ctrl.setProgram(5, {"", {"G01 Y2", "M30"}});
