@@ -55,9 +55,9 @@ peak() {  # LABEL COMMAND...: peak RSS, exit code, wall time, the last line of s
   printf '%-34s peak %7d kB  exit %3d  %6.2f s  %s\n' "$label" "$kb" "$code" "$seconds" \
     "$(grep -v '^Command exited' err.txt | tail -n 1 | cut -c 1-90)"
 }
-peak "nc check (100 MB)" "$zarctl" nc check big100.nc
-peak "nc check --nc-file (100 MB)" "$zarctl" nc check --nc-file big100.ncd
+peak "nc check --text (100 MB)" "$zarctl" nc check --text big100.nc
+peak "nc check, program file (100 MB)" "$zarctl" nc check big100.ncd
 peak "send (100 MB)" "$zarctl" send big100.ncd "${opts[@]}"
-peak "nc check (16 MB)" "$zarctl" nc check big16.nc
-peak "nc check --nc-file (16 MB)" "$zarctl" nc check --nc-file big16.ncd
+peak "nc check --text (16 MB)" "$zarctl" nc check --text big16.nc
+peak "nc check, program file (16 MB)" "$zarctl" nc check big16.ncd
 peak "send (16 MB)" "$zarctl" send big16.ncd "${opts[@]}"
