@@ -84,29 +84,36 @@ std::string ProgramTransfer::emptySlotText(int slot) const {
 
 // ---------------------------------------------------------------- handlers
 
+// The closing notes below are written inside the run, so that a click that
+// comes while another dialogue holds the link (Busy) touches neither.
+
 TransferOutcome ProgramTransfer::TransBtnClick(ProgramPage& page) {
-  store_ = {};
-  partialSendNote_.clear();
-  const TransferOutcome outcome = x_.run([&] { return send(page); });
-  // Whatever stopped the send, the slot keeps what the controller took:
-  // said last, where it is seen.
-  if (store_.begun && store_.taken < store_.total) {
-    partialSendNote_ = partialSendText(page.slot, store_.taken, store_.total, store_.unanswered);
-    x_.message(0, partialSendNote_);
-  }
-  return outcome;
+  return x_.run([&] {
+    store_ = Store{};
+    partialSendNote_.clear();
+    const TransferOutcome outcome = send(page);
+    // Whatever stopped the send, the slot keeps what the controller took:
+    // said last, where it is seen.
+    if (store_.begun && store_.taken < store_.total) {
+      partialSendNote_ = partialSendText(page.slot, store_.taken, store_.total, store_.unanswered);
+      x_.message(0, partialSendNote_);
+    }
+    return outcome;
+  });
 }
 
 TransferOutcome ProgramTransfer::RcvBtnClick(ProgramPage& page) {
-  garbled_.start(x_.log().catalog().language());
-  const TransferOutcome outcome = x_.run([&] { return receive(page); });
-  // Lines stored stay in the editor whatever the end: the warning comes
-  // last, where it is seen.
-  if (garbled_.any()) {
-    x_.message(0, garbled_.warning());
-    x_.beep();
-  }
-  return outcome;
+  return x_.run([&] {
+    garbled_.start(x_.log().catalog().language());
+    const TransferOutcome outcome = receive(page);
+    // Lines stored stay in the editor whatever the end: the warning comes
+    // last, where it is seen.
+    if (garbled_.any()) {
+      x_.message(0, garbled_.warning());
+      x_.beep();
+    }
+    return outcome;
+  });
 }
 
 TransferOutcome ProgramTransfer::DelProgBtnClick(ProgramPage& page) {

@@ -2,6 +2,9 @@
 // against the virtual controller.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
 #include "nc/TransferRig.h"
 
 namespace zar::nc {
@@ -140,6 +143,55 @@ TEST(ProgramSend, ASendThatStopsPartWaySaysTheSlotHoldsTheFirstLinesOnly) {
     EXPECT_EQ(rig.transfer.partialSendNote(), "");
     EXPECT_EQ(rig.log_().back(), msg(107));
   }
+}
+
+// Clicks, from the event pump, while the reply to program line 2 is awaited.
+class ClickingWhileWaiting : public zar::test::RecordingOperator {
+ public:
+  std::function<void()> click;
+  void appendMessage(Page p, std::string_view line) override {
+    RecordingOperator::appendMessage(p, line);
+    armed = armed || line.starts_with("N2 ");
+  }
+  void processEvents() override {
+    RecordingOperator::processEvents();
+    if (armed && click) std::exchange(click, nullptr)();
+  }
+
+ private:
+  bool armed = false;
+};
+
+TEST(ProgramSend, ClicksWhileASendRunsAreBusyAndLeaveItsNoteAlone) {
+  controller::VirtualController ctrl;
+  ctrl.addFault(Fault::nak("store.line:3"));
+  ASSERT_TRUE(ctrl.start());
+  ClickingWhileWaiting op;
+  const MessageCatalog catalog = test::numberedCatalog();
+  const MessageLog log{catalog, op};
+  TComm comm;
+  comm.SetPathResolver([path = ctrl.devicePath()](const std::string& n) { return n == "COM2" ? path : ""; });
+  Link link(comm, test::fastSettings(), log);
+  ProgramTransfer transfer(link, log);
+  ProgramPage page;
+  page.comIndex = 1;
+  page.slot = 7;
+  op.editors[Page::Program] = {"G00 X0", "G01 X1", "G01 X2", "M30"};
+  TransferOutcome second = TransferOutcome::Done, third = TransferOutcome::Done;
+  op.click = [&] {
+    ProgramPage other = page;
+    second = transfer.TransBtnClick(other);
+    third = transfer.RcvBtnClick(other);
+  };
+
+  EXPECT_EQ(transfer.TransBtnClick(page), TransferOutcome::Refused);
+  EXPECT_EQ(second, TransferOutcome::Busy);
+  EXPECT_EQ(third, TransferOutcome::Busy);
+  const std::string note = partialSendText(7, 2, 4, false);
+  EXPECT_EQ(transfer.partialSendNote(), note);
+  EXPECT_EQ(op.messages[Page::Program].back(), note);
+  comm.Close();
+  ctrl.stop();
 }
 
 TEST(ProgramSend, X00SendsNoNameButTheDeletionStillDoes) {
