@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   fonts-arphic-uming fonts-dejavu-core
   clang libclang-rt-14-dev
+  ser2net libtomlplusplus-dev
 )
 
 missing=()

@@ -12,5 +12,6 @@ void addTransferCommands(CLI::App& app);    // zarctl send/receive/delete
 void addPlcCommands(CLI::App& app);         // zarctl plc compile/decompile/check
 void addNcCommands(CLI::App& app);          // zarctl nc check/dump/plot
 void addParamCommands(CLI::App& app);       // zarctl param list
+void addBackupCommand(CLI::App& app);       // zarctl backup
 
 }  // namespace zar::cli

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "controller/ControllerConfig.h"
+#include "link/NetworkSerialDevice.h"
 #include "ui/Encoding.h"
 
 namespace zar::cli {
@@ -34,8 +35,8 @@ int wholeNumber(std::string_view command, const std::string& what, const std::st
 
 void addLinkOptions(CLI::App& cmd, LinkOptions& o) {
   cmd.add_option("--port", o.port,
-                 "COM1..COM99 (see Ports.ini) or a device path such as /dev/ttyUSB0 "
-                 "(default: the port of Init.Ini)")
+                 "COM1..COM99 (see Ports.ini), a device path such as /dev/ttyUSB0, or a serial "
+                 "server: tcp://HOST:PORT, rfc2217://HOST:PORT (default: the port of Init.Ini)")
       ->type_name("PORT");
   cmd.add_option("--type", o.type, "Controller type: X02 (program names travel) or X00/X01")
       ->type_name("TYPE")
@@ -97,9 +98,17 @@ Session::Session(std::string commandName, const LinkOptions& o) : command(std::m
   if (!o.port.empty()) {
     if (o.port.front() == '/') {
       devicePath = o.port;  // stands in for the default COM number
+    } else if (isNetworkPortName(o.port)) {
+      std::string why;
+      if (!parseNetworkPort(o.port, &why)) fail(command, "--port " + o.port + ": " + why, kExitUsage);
+      devicePath = o.port;
     } else {
       const int n = PortDirectory::comNumberOf(o.port);
-      if (n == 0) fail(command, "--port must be COM1 to COM99 or a device path, not '" + o.port + "'", kExitUsage);
+      if (n == 0)
+        fail(command,
+             "--port must be COM1 to COM99, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT, not '" + o.port +
+                 "'",
+             kExitUsage);
       comIndex = n - 1;
     }
   }

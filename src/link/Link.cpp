@@ -71,6 +71,8 @@ void Link::ConnectRS232(int comIndex) {
     comm_.SetBaudRate(baudRateForSelector(settings_.baudSelector));
     comm_.SetDataBits(da8);
     comm_.SetParity(paNone);
+    // A network port waits no longer for its server than for a reply.
+    comm_.SetOpenTimeout(static_cast<uint32_t>(std::max(settings_.timeoutMs, 1)));
     comm_.Open();
   } catch (const CommError& e) {
     // A refused setting closes the port; refused queue sizes leave it open.
@@ -79,6 +81,7 @@ void Link::ConnectRS232(int comIndex) {
   const std::string label = comm_.DeviceLabel();
   if (comm_.Enabled()) {
     log_.add(101, label);
+    if (!comm_.OpenNotice().empty()) log_.add(0, comm_.OpenNotice());
     if (!refused.empty()) log_.add(0, label + ": " + refused);
     try {
       comm_.SetRTSState(true);

@@ -16,6 +16,7 @@
 #include "base/FileLocator.h"
 #include "base/InputFile.h"
 #include "base/SafeFile.h"
+#include "link/NetworkSerialDevice.h"
 
 namespace zar {
 namespace fs = std::filesystem;
@@ -54,12 +55,14 @@ std::vector<std::string> numberedNames(const std::string& dir, std::string_view 
 }
 
 std::string canonical(const std::string& path) {
+  if (isNetworkPortName(path)) return path;
   std::error_code ec;
   const fs::path p = fs::canonical(path, ec);
   return ec ? path : p.string();
 }
 
 bool exists(const std::string& path) {
+  if (isNetworkPortName(path)) return true;  // cannot be told without connecting
   std::error_code ec;
   return fs::exists(path, ec);
 }
@@ -100,8 +103,8 @@ std::map<int, std::string> PortDirectory::parseMap(std::string_view text) {
     if (eq == std::string_view::npos) continue;
     const int number = comNumberOf(trim(line.substr(0, eq)));
     const std::string_view path = trim(line.substr(eq + 1));
-    if (number == 0 || path.empty() || path.front() != '/' || path.find('\0') != std::string_view::npos)
-      continue;
+    if (number == 0 || path.empty() || path.find('\0') != std::string_view::npos) continue;
+    if (path.front() != '/' && !parseNetworkPort(path)) continue;
     map[number] = std::string(path);
   }
   return map;
@@ -110,7 +113,8 @@ std::map<int, std::string> PortDirectory::parseMap(std::string_view text) {
 std::string PortDirectory::formatMap(const std::map<int, std::string>& map) {
   std::string text =
       "; COM numbers of the serial devices, kept across restarts. Edit freely:\r\n"
-      "; one \"COMn = /dev/...\" per line (prefer the stable /dev/serial/by-id/ names).\r\n";
+      "; one \"COMn = /dev/...\" per line (prefer the stable /dev/serial/by-id/ names),\r\n"
+      "; or a serial server on the network: COMn = tcp://HOST:PORT or rfc2217://HOST:PORT.\r\n";
   for (const auto& [number, path] : map) text += "COM" + std::to_string(number) + " = " + path + "\r\n";
   return text;
 }
@@ -213,6 +217,7 @@ void PortDirectory::overrideDevice(int comNumber, std::string path, std::string 
 
 std::string PortDirectory::devicePathFor(const std::string& comName) const {
   if (!comName.empty() && comName.front() == '/') return comName;
+  if (isNetworkPortName(comName)) return comName;
   const int number = comNumberOf(comName);
   if (number == 0) return {};
   if (auto o = overrides_.find(number); o != overrides_.end()) return o->second.path;
@@ -221,6 +226,7 @@ std::string PortDirectory::devicePathFor(const std::string& comName) const {
 }
 
 std::string PortDirectory::describePath(const std::string& path) const {
+  if (isNetworkPortName(path)) return path;
   if (!exists(path)) return path + " (not present)";
   const std::string target = canonical(path);
   if (target == path) return path;

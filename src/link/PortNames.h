@@ -11,6 +11,7 @@
 //
 //   COM1 = /dev/ttyS0
 //   COM3 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0
+//   COM5 = rfc2217://10.0.0.5:4001      (a serial server on the network)
 //
 // Entries of absent devices are kept, so an adapter gets its number back
 // when it is plugged in again.
@@ -44,7 +45,8 @@ class PortDirectory {
   void reload();
 
   // The device path for "COM3", "com3", "\\.\COM10"; a path starting with
-  // "/" is returned unchanged. Empty when the name maps to nothing.
+  // "/" and a network port name are returned unchanged. Empty when the name
+  // maps to nothing.
   std::string devicePathFor(const std::string& comName) const;
   // What COM number n stands for, for the port box ("ttyUSB0 (usb-FTDI_...)",
   // "/dev/ttyS0", "... (not present)"); empty when nothing is assigned.

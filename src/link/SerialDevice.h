@@ -36,6 +36,14 @@ class SerialDevice {
   virtual bool isPseudoTerminal() const = 0;
   // Restores the line settings found at open and closes. Harmless when closed.
   virtual void close() = 0;
+  // The longest an open may take (devices that wait for a peer); set before open.
+  virtual void setOpenTimeout(int /*ms*/) {}
+  // Why the last open failed, in words naming the device, when the device
+  // knows better than its errno value ("... connection refused"); else empty.
+  virtual std::string openFailure() const { return {}; }
+  // Something the person should know about the last successful open (a
+  // server that would not take the line settings); else empty.
+  virtual std::string openNotice() const { return {}; }
 
   virtual int setQueueSizes(uint32_t input, uint32_t output) = 0;
   virtual int getLineSettings(LineSettings& settings) = 0;

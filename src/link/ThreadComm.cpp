@@ -10,6 +10,8 @@
 #include <optional>
 #include <system_error>
 
+#include "link/NetworkSerialDevice.h"
+
 namespace zar {
 
 // ---- Shared types.
@@ -212,7 +214,7 @@ uint32_t writePerByteMs(TBaudRate rate) {
 }  // namespace
 
 TThreadComm::TThreadComm(std::unique_ptr<SerialDevice> device)
-    : device_(device ? std::move(device) : makePosixSerialDevice()) {}
+    : chooseDevice_(device == nullptr), device_(device ? std::move(device) : makePosixSerialDevice()) {}
 
 TThreadComm::~TThreadComm() {
   Close();
@@ -223,10 +225,17 @@ TThreadComm::~TThreadComm() {
 
 std::string TThreadComm::resolvePath() const {
   if (resolver_) return resolver_(deviceName_);
+  if (isNetworkPortName(deviceName_)) return deviceName_;
   return !deviceName_.empty() && deviceName_.front() == '/' ? deviceName_ : std::string();
 }
 
-int TThreadComm::CreateHandle() { return device_->open(devicePath_); }
+int TThreadComm::CreateHandle() {
+  // The kind of device follows the name (closed here, so it may be swapped);
+  // a device handed in by the owner is kept whatever the name.
+  if (chooseDevice_) device_ = makeSerialDeviceFor(devicePath_);
+  device_->setOpenTimeout(static_cast<int>(openTimeoutMs_));
+  return device_->open(devicePath_);
+}
 
 void TThreadComm::DestroyHandle() {
   device_->close();
@@ -240,6 +249,7 @@ void TThreadComm::Open() {
     if (enabled_) throw CommError(kErrPortAssigned, -1);
     lastOpenError_.clear();
     lastOpenErrorCode_ = 0;
+    openNotice_.clear();
     devicePath_ = resolvePath();
     if (devicePath_.empty()) {
       lastOpenError_ = deviceName_ + " is not assigned to a serial device (see Ports.ini).";
@@ -247,11 +257,14 @@ void TThreadComm::Open() {
       return;
     }
     if (const int error = CreateHandle(); error != 0) {
-      lastOpenError_ = openFailureText(error, deviceName_, devicePath_);
+      const std::string told = device_->openFailure();
+      lastOpenError_ = told.empty() ? openFailureText(error, deviceName_, devicePath_)
+                                    : (deviceName_ != devicePath_ ? deviceName_ + ": " + told : told);
       lastOpenErrorCode_ = error;
       return;
     }
     enabled_ = true;
+    openNotice_ = device_->openNotice();
     if (!device_->isCharacterDevice()) {
       DestroyHandle();
       lastOpenErrorCode_ = -1;

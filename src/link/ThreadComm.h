@@ -136,7 +136,8 @@ class TThreadComm {
   // The read time-out: a read returns when its count arrived, or after this.
   static constexpr uint32_t kReadTotalTimeoutMs = 1000;
 
-  // Without a device the Linux tty implementation is used.
+  // Without a device, the port name chooses one at each Open: a network
+  // server for tcp:// and rfc2217:// names, the Linux tty otherwise.
   explicit TThreadComm(std::unique_ptr<SerialDevice> device = nullptr);
   virtual ~TThreadComm();
   TThreadComm(const TThreadComm&) = delete;
@@ -203,7 +204,7 @@ class TThreadComm {
   // ---- Linux side.
   // How events reach the owner thread; takes effect at the next Open.
   void SetDispatcher(CommDispatcher dispatcher) { dispatcher_ = std::move(dispatcher); }
-  // Without a resolver only absolute paths open.
+  // Without a resolver only absolute paths and network port names open.
   void SetPathResolver(PathResolver resolver) { resolver_ = std::move(resolver); }
   // Why the last Open left the port closed (permission, busy, missing, ...);
   // empty after a successful Open.
@@ -211,6 +212,12 @@ class TThreadComm {
   // errno of the last failed Open (EACCES, EBUSY, ENOENT, ...); -1 when the
   // name maps to no device or the device is no tty; 0 after success.
   int LastOpenErrorCode() const { return lastOpenErrorCode_; }
+  // Something to tell about the last successful Open (a network server that
+  // would not take the line settings); empty when nothing.
+  const std::string& OpenNotice() const { return openNotice_; }
+  // The longest an Open may wait for a network server (connect and
+  // negotiation); local devices open at once.
+  void SetOpenTimeout(uint32_t ms) { openTimeoutMs_ = ms ? ms : 1; }
   // The path the last Open used.
   const std::string& DevicePath() const { return devicePath_; }
   // The device as messages name it: "COM3 (/dev/ttyUSB0)", the path alone
@@ -232,7 +239,10 @@ class TThreadComm {
   std::string resolvePath() const;
   void setLineProperty(auto& field, auto value);
 
+  bool chooseDevice_;  // no device handed in: pick one by the port name at each Open
   std::unique_ptr<SerialDevice> device_;
+  uint32_t openTimeoutMs_ = kReadTotalTimeoutMs;
+  std::string openNotice_;
   std::recursive_mutex mutex_;
   std::atomic<bool> enabled_{false};
   std::unique_ptr<TCommEventThread> thread_;
