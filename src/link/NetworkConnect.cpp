@@ -90,7 +90,6 @@ std::string reasonOf(int error) {
 
 ConnectResult connectTcp(const std::string& host, const std::string& port, Clock::time_point deadline) {
   ConnectResult r;
-  const std::string shown = (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
   const int budgetMs = remainingMs(deadline);
   const auto lookup = lookUp(host, port, deadline);
   addrinfo* list = nullptr;
@@ -145,7 +144,7 @@ ConnectResult connectTcp(const std::string& host, const std::string& port, Clock
   }
   r.error = lastError;
   r.why = lastError == ETIMEDOUT
-              ? "no answer from " + shown + " within " + std::to_string(budgetMs) + " ms"
+              ? "no answer within " + std::to_string(budgetMs) + " ms"
               : reasonOf(lastError);
   return r;
 }

@@ -128,6 +128,7 @@ class NetworkSerialDevice final : public SerialDevice {
   std::string key_;
   int sock_ = -1;
   int notifyFd_ = -1;
+  int boxFd_ = -1;  // signalled whenever data enters the box, so that a waiting reader wakes
   bool telnet_ = false;  // speaking Telnet (COM port option agreed)
   int openTimeoutMs_ = 1000;
   std::string openFailure_;
@@ -183,6 +184,7 @@ int NetworkSerialDevice::open(const std::string& path) {
   }
   sock_ = connected.fd;
   notifyFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  boxFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   hungUp_ = false;
   wakeRequested_ = false;
   txDone_ = false;
@@ -275,9 +277,9 @@ void NetworkSerialDevice::close() {
     std::lock_guard lock(gInUseMutex);
     gInUse.erase(key_);
   }
-  if (notifyFd_ >= 0) {
-    ::close(notifyFd_);
-    notifyFd_ = -1;
+  for (int* fd : {&notifyFd_, &boxFd_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
   }
   mask_ = 0;
 }
@@ -285,6 +287,18 @@ void NetworkSerialDevice::close() {
 bool NetworkSerialDevice::drainSocket() {
   char buffer[4096];
   std::lock_guard lock(ioMutex_);
+  const uint64_t before = received_;
+  // Whoever took the bytes, a reader waiting in pumpUntil must look at the box.
+  struct Signal {
+    const uint64_t& before;
+    const uint64_t& now;
+    int fd;
+    ~Signal() {
+      if (now == before || fd < 0) return;
+      const uint64_t one = 1;
+      [[maybe_unused]] ssize_t n = ::write(fd, &one, sizeof one);
+    }
+  } signal{before, received_, boxFd_};
   for (;;) {
     if (sock_ < 0 || hungUp_) return false;
     const ssize_t n = ::recv(sock_, buffer, sizeof buffer, MSG_DONTWAIT);
@@ -360,9 +374,13 @@ size_t NetworkSerialDevice::sendRaw(std::string_view bytes, Clock::time_point de
 
 void NetworkSerialDevice::pumpUntil(Clock::time_point deadline) {
   if (sock_ < 0 || hungUp_) return;
-  pollfd p{sock_, POLLIN, 0};
-  const int r = ::poll(&p, 1, remainingMs(deadline));
-  if (r > 0) drainSocket();
+  pollfd p[2] = {{sock_, POLLIN, 0}, {boxFd_, POLLIN, 0}};
+  const int r = ::poll(p, 2, remainingMs(deadline));
+  if (r > 0 && (p[1].revents & POLLIN)) {
+    uint64_t value = 0;
+    [[maybe_unused]] ssize_t n = ::read(boxFd_, &value, sizeof value);
+  }
+  if (r > 0 && p[0].revents) drainSocket();
   std::string out;
   {
     std::lock_guard lock(ioMutex_);

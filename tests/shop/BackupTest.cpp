@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <thread>
 #include <fstream>
 #include <sstream>
 
@@ -134,6 +136,36 @@ TEST_F(Backup, GoodMachinesAreSavedFailedOnesKeepTheirEarlierBackup) {
   EXPECT_FALSE(fs::exists(dir / "dead" / "2026-01-01"));
   EXPECT_FALSE(results[3].ok);
   EXPECT_NE(results[3].error.find("/dev/zar-no-such-tty"), std::string::npos) << results[3].error;
+}
+
+TEST_F(Backup, TwentyMachinesOfWhichFiveAreDead) {
+  std::vector<std::unique_ptr<VirtualController>> ctrls;
+  std::vector<Machine> machines;
+  for (int i = 0; i < 20; ++i) {
+    const std::string name = "m" + std::to_string(i);
+    if (i % 4 == 3) {  // dead: nobody listens on its server port
+      machines.push_back(machine(name, "rfc2217://127.0.0.1:" + std::to_string(test::ScriptedServer::closedPort()), {1}));
+    } else {
+      ctrls.push_back(std::make_unique<VirtualController>());
+      ASSERT_TRUE(ctrls.back()->start());
+      ctrls.back()->setProgram(1, {"P" + std::to_string(i), {"G00 X" + std::to_string(i), "M30"}});
+      machines.push_back(machine(name, ctrls.back()->devicePath(), {1, 2}));
+    }
+    machines.back().parameters = false;
+  }
+  const std::vector<MachineResult> results = BackupRunner(setup).run(machines);
+  for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE(machines[i].name);
+    EXPECT_EQ(results[i].name, machines[i].name);
+    EXPECT_EQ(results[i].ok, i % 4 != 3) << results[i].error;
+    if (results[i].ok) {
+      EXPECT_NE(readFile(dir / machines[i].name / "2026-01-01" / "slot-01.nc").find("G00 X" + std::to_string(i)),
+                std::string::npos);
+    } else {
+      EXPECT_NE(results[i].error.find("connection refused"), std::string::npos) << results[i].error;
+      EXPECT_FALSE(fs::exists(dir / machines[i].name / "2026-01-01"));
+    }
+  }
 }
 
 TEST_F(Backup, ASecondBackupOfTheSameDateReplacesTheFirstOnlyWhenItSucceeds) {
