@@ -70,6 +70,8 @@ int main(int argc, char** argv) {
   const fs::path dir = fs::temp_directory_path() / ("zar_backup_figures_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   fs::copy(ZAR_SOURCE_DIR "/data", dir, fs::copy_options::recursive);
+  // Transit mode 1 (frames written whole), as the other paced benchmarks run.
+  std::ofstream(dir / "Init.Ini") << "TimeOut=2000\r\nByteDelay=0\r\nTrace=0,0,0,0\r\nTransit=1\r\n";
 
   std::vector<std::unique_ptr<zar::controller::VirtualController>> ctrls;
   std::string all, one;

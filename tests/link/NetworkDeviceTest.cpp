@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "link/NetworkSerialDevice.h"
@@ -62,6 +66,18 @@ TEST(NetworkPortName, PortsIniCarriesNetworkPorts) {
       "COM5 = rfc2217://10.0.0.5:4001\r\nCOM6 = tcp://box:7000\r\nCOM7 = tcp://nohost\r\nCOM8 = ftp://x:1\r\n");
   EXPECT_EQ(map, (std::map<int, std::string>{{5, "rfc2217://10.0.0.5:4001"}, {6, "tcp://box:7000"}}));
   EXPECT_EQ(PortDirectory::parseMap(PortDirectory::formatMap(map)), map);
+
+  // The port box and the link see the entry as it stands.
+  const auto dir = std::filesystem::temp_directory_path() / ("zar_netports_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "dev");
+  std::ofstream(dir / "Ports.ini") << "COM5 = rfc2217://10.0.0.5:4001\r\n";
+  PortDirectory ports(dir.string(), (dir / "dev").string(), (dir / "sys").string());
+  EXPECT_EQ(ports.devicePathFor("COM5"), "rfc2217://10.0.0.5:4001");
+  EXPECT_EQ(ports.devicePathFor("tcp://box:7000"), "tcp://box:7000");
+  EXPECT_EQ(ports.describe(5), "rfc2217://10.0.0.5:4001");
+  ASSERT_EQ(ports.entries().size(), 1u);
+  EXPECT_TRUE(ports.entries()[0].present);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(NetworkDevice, RawTcpCarriesEveryByteBothWays) {

@@ -43,11 +43,11 @@ class Ser2netServer {
                                          << "connection: &raw\n"
                                          << "  accepter: tcp,127.0.0.1," << rawPort_ << "\n"
                                          << "  connector: serialdev," << device << "," << line << "\n"
-                                         << "  options:\n    max-connections: 1\n"
+                                         << "  options:\n    max-connections: 1\n    chardelay: false\n"
                                          << "connection: &telnet\n"
                                          << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_ << "\n"
                                          << "  connector: serialdev," << device << "," << line << "\n"
-                                         << "  options:\n    max-connections: 1\n";
+                                         << "  options:\n    max-connections: 1\n    chardelay: false\n";
     pid_ = ::fork();
     if (pid_ == 0) {
       const int log = ::open((dir_ / "ser2net.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
