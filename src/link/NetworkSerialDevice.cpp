@@ -249,8 +249,9 @@ int NetworkSerialDevice::negotiate(Clock::time_point deadline) {
     }
     if (!out.empty()) sendRaw(out, deadline);
     if (hungUp_) {
-      openFailure_ = "rfc2217://" + port_.endpoint() + ": the server closed the connection during the Telnet negotiation" +
-                     serverSaid() + " (is another client using the port?)";
+      openFailure_ = "rfc2217://" + port_.endpoint() +
+                     ": the server closed the connection during the Telnet negotiation" + serverSaid() +
+                     " (is another client using the port?)";
       return EBUSY;
     }
     if (accepted) return 0;

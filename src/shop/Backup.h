@@ -4,11 +4,13 @@
 // nobody else.
 //
 // A machine's backup goes to DIR/<machine>/<date>/: its programs as NC files
-// (slot-05.nc, ...), its parameters as parameters.par (every parameter of the
-// model's list), its PLC as plc.txt and plc.img. It is written into a hidden
-// folder beside it first and renamed into place only when everything of it
-// came; a machine that fails leaves its earlier backups as they were. A slot
-// the controller refuses is taken as empty and skipped.
+// (slot-05.nc, ...) and its parameters as parameters.par (every parameter of
+// the model's list). The PLC cannot be taken yet: there is no PLC transfer
+// dialogue to take it with, and the result says so. The backup is written
+// into a hidden folder beside the date folder first and renamed into place
+// only when everything of it came; a machine that fails leaves its earlier
+// backups as they were. A slot the controller refuses is taken as empty and
+// skipped.
 //
 //   BackupSetup setup{.directory = "backups", .date = "2026-05-04", .jobs = 8, ...};
 //   BackupRunner runner(std::move(setup));

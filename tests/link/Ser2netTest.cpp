@@ -58,7 +58,8 @@ void programRoundTrip(bool telnet) {
     rig->editor() = program;
     rig->page.slot = 7;
     rig->page.progName = "NETTEST";
-    ASSERT_EQ(rig->transfer.TransBtnClick(rig->page), nc::TransferOutcome::Done) << ::testing::PrintToString(rig->log_());
+    ASSERT_EQ(rig->transfer.TransBtnClick(rig->page), nc::TransferOutcome::Done)
+        << ::testing::PrintToString(rig->log_());
   }
   EXPECT_EQ(networked.ctrl.inputFrames(), direct.ctrl.inputFrames());
   EXPECT_EQ(networked.ctrl.program(7), direct.ctrl.program(7));

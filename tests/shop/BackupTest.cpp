@@ -144,7 +144,8 @@ TEST_F(Backup, TwentyMachinesOfWhichFiveAreDead) {
   for (int i = 0; i < 20; ++i) {
     const std::string name = "m" + std::to_string(i);
     if (i % 4 == 3) {  // dead: nobody listens on its server port
-      machines.push_back(machine(name, "rfc2217://127.0.0.1:" + std::to_string(test::ScriptedServer::closedPort()), {1}));
+      const int port = test::ScriptedServer::closedPort();
+      machines.push_back(machine(name, "rfc2217://127.0.0.1:" + std::to_string(port), {1}));
     } else {
       ctrls.push_back(std::make_unique<VirtualController>());
       ASSERT_TRUE(ctrls.back()->start());
