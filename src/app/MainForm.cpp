@@ -416,11 +416,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     askToStopDialogue();
     return;
   }
-  // Each page's edited text, asked for in page order. The PLC page joins
-  // once its file and transfer handlers keep an EditorBaseline (asked with
-  // confirmDiscard before Open and Receive, confirmReplace before a save).
+  // Each page's edited text, asked for in page order.
   if (!confirmDiscard(*this, programSheet_->editorBaseline(), programSheet_->pageName()) ||
-      !confirmDiscard(*this, parameterSheet_->editorBaseline(), parameterSheet_->pageName())) {
+      !confirmDiscard(*this, parameterSheet_->editorBaseline(), parameterSheet_->pageName()) ||
+      !confirmDiscard(*this, plcSheet_->editorBaseline(), plcSheet_->pageName())) {
     event->ignore();
     return;
   }
@@ -482,8 +481,7 @@ std::vector<QWidget*> TMainForm::dialogueLocks() const {
   switch (page_) {
     case Page::Program: page = programSheet_->dialogueLocks(); break;
     case Page::Parameter: page = parameterSheet_->dialogueLocks(); break;
-    // The PLC page is held by its transfer buttons only, until it lists its
-    // own controls (editor, file buttons, delay box) in a dialogueLocks().
+    case Page::Plc: page = plcSheet_->dialogueLocks(); break;
     default: break;
   }
   locks.insert(locks.end(), page.begin(), page.end());

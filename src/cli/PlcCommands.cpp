@@ -1,6 +1,6 @@
 // zarctl plc compile|decompile|check: the PLC page's compiler and decompiler
 // on files, for scripts. Results and files are those of the window; errors
-// also name the source line.
+// also name the source line. (send, receive, verify: PlcTransferCommands.cpp)
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -206,7 +206,7 @@ void runDecompile(const std::string& image, const std::string& output, const Com
 }  // namespace
 
 void addPlcCommands(CLI::App& app) {
-  auto* plc = app.add_subcommand("plc", "PLC programs: compile source to an image, decompile an image");
+  auto* plc = app.add_subcommand("plc", "PLC programs: compile, decompile, send to the controller, receive, verify");
   plc->require_subcommand(1);
 
   auto common = std::make_shared<CommonOptions>();
@@ -254,6 +254,7 @@ void addPlcCommands(CLI::App& app) {
                 {"2", "bad arguments"},
                 {"172-174, 208, 231", "the image cannot be read or decoded: the catalog message of the failure"}},
                notes);
+  addPlcTransferCommands(*plc);
   setExitCodes(plc, {{"2", "no command, or an unknown one"}}, "Each command lists its own: zarctl plc COMMAND --help.");
 }
 
