@@ -155,6 +155,18 @@ TEST(PlcTransfer, AShortSqrReplyIsFollowedByASecondWaitAndOneRecordIsOneLine) {
   EXPECT_FALSE(rig.transfer.decompileResult().ok());
 }
 
+TEST(PlcTransfer, TheReceiveTraceWritesEachLaterRecordIntoTheMessageArea) {
+  LinkSettings settings = test::fastSettings();
+  settings.receiveTrace = true;
+  test::Rig rig({}, settings);
+  rig.ctrl.setPlcImage({"0011", "5566", "AA"});
+  ASSERT_EQ(rig.transfer.receiveImage(), DialogueOutcome::Done);
+  EXPECT_TRUE(rig.has("5566"));
+  EXPECT_TRUE(rig.has("AA"));
+  EXPECT_FALSE(rig.has("0011"));  // the first record is taken with SQR's reply
+  EXPECT_FALSE(std::filesystem::exists(rig.file("Mcn.tmp")));  // the dialogue alone writes nothing
+}
+
 // A damaged record is named; the editor and the files keep what they held.
 struct Damage {
   Fault fault;
