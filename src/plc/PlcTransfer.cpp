@@ -20,6 +20,17 @@ constexpr std::string_view kReloading = "Reloading....";
 
 std::string nth(std::size_t number) { return "Record " + std::to_string(number); }
 
+// Whether the file at `path` holds something other than image text: source
+// the compile would write over. An image there (the last compile's, or
+// "Tmp.mcn") may be replaced; a file that cannot be read is no concern here.
+bool holdsSource(const std::string& path) {
+  std::string content, why;
+  if (!readInputFile(path, content, &why)) return false;
+  for (char c : content)
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == '\r' || c == '\n')) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string PlcTransfer::imageText(const std::vector<std::string>& records) {
@@ -80,7 +91,8 @@ DialogueOutcome PlcTransfer::send(const std::string& currentPlcPath, int transit
 
   // Source is compiled into the image file first; a failure sends nothing.
   const std::string imageFile = PlcImageFileName(currentPlcPath);
-  if (DecidePlcEditorMode(editor) == PlcEditorMode::Source && sameFile(imageFile, currentPlcPath)) {
+  if (DecidePlcEditorMode(editor) == PlcEditorMode::Source && sameFile(imageFile, currentPlcPath) &&
+      holdsSource(imageFile)) {
     // A source file named like its image ("prog.mcn") would be written over.
     compiled_.mode = PlcEditorMode::Source;
     x_.beep();

@@ -93,6 +93,23 @@ TEST(PlcTransfer, NothingIsSentForAnEmptyEditorSourceThatFailsOrAnOverlongImageL
   }
 }
 
+TEST(PlcTransfer, TheImageReplacesAnImageButNeverTheSourceItIsNamedAfter) {
+  test::Rig rig;
+  rig.editor() = {"LD 0000", "END"};
+  // "Tmp.mcn", the page's path until a file is opened or saved: each send
+  // writes the image there again.
+  const std::string tmp = rig.file("Tmp.mcn");
+  ASSERT_EQ(rig.transfer.PLMTrnBtnClick(tmp, 0), DialogueOutcome::Done);
+  ASSERT_EQ(rig.transfer.PLMTrnBtnClick(tmp, 0), DialogueOutcome::Done);
+  EXPECT_EQ(rig.transfer.imagePath(), tmp);
+  // Source opened from "prog.mcn": compiling would write over it.
+  test::writeFile(rig.file("src.mcn"), "LD 0000\r\nEND\r\n");
+  rig.ctrl.clearTraffic();
+  EXPECT_EQ(rig.transfer.PLMTrnBtnClick(rig.file("src.mcn"), 0), DialogueOutcome::LineFormat);
+  EXPECT_EQ(test::readFile(rig.file("src.mcn")), "LD 0000\r\nEND\r\n");
+  EXPECT_TRUE(rig.ctrl.inputFrames().empty());
+}
+
 TEST(PlcTransfer, ASilentLonIsTriedOnceMore) {
   {
     test::Rig rig;
