@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const fs::path dir = fs::temp_directory_path() / ("zar-plc-cpu-" + std::to_string(::getpid()));
   fs::create_directories(dir);
+  // The catalog, so the message lines printed below say something.
+  const fs::path catalog = fs::path(ZAR_SOURCE_DIR) / "data" / "Message.E";
+  if (fs::exists(catalog)) fs::copy_file(catalog, dir / "Message.E");
   zar::controller::ControllerConfig config;
   config.paceBaud = 19200;
   zar::controller::VirtualController ctrl(config);
