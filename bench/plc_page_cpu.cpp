@@ -8,7 +8,8 @@
 // send ends long before the line would have carried it: its share is the
 // CPU time over the wire time of its bytes, which is what a port whose
 // writes wait for the line would see. A receive runs at the line's pace.
-// Target: under 10 % of a core.
+// Target: under 10 % of a core. The whole process's share is printed too;
+// it includes the virtual controller's thread, so it bounds ours from above.
 
 // Before any Qt header: the controller's state has a member named like Qt's
 // `slots` keyword.
@@ -34,9 +35,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double threadCpu() {
+double cpuOf(int who) {
   rusage u{};
-  ::getrusage(RUSAGE_THREAD, &u);
+  ::getrusage(who, &u);
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
@@ -86,15 +87,18 @@ int main(int argc, char** argv) {
       form.PLMMemo->setPlainText(text);
       app.processEvents();
       ctrl.clearTraffic();
-      const double cpu0 = threadCpu();
+      const double cpu0 = cpuOf(RUSAGE_THREAD), all0 = cpuOf(RUSAGE_SELF);
       const auto start = Clock::now();
       button->click();
       const double took = std::chrono::duration<double>(Clock::now() - start).count();
-      const double cpu = threadCpu() - cpu0;
+      const double cpu = cpuOf(RUSAGE_THREAD) - cpu0, all = cpuOf(RUSAGE_SELF) - all0;
       const double wire = static_cast<double>(lineBytes(ctrl)) * 10.0 / 19200.0;
       std::printf("%s %d instructions: %.2f s (wire %.2f s), window thread CPU %.3f s = %.2f %% of a core over "
                   "the wire time\n",
                   what, count, took, wire, cpu, 100.0 * cpu / std::max(took, wire));
+      // Every thread: the port's reader, and the virtual controller's too.
+      std::printf("  whole process CPU %.3f s = %.2f %% of a core (an upper bound: the controller included)\n", all,
+                  100.0 * all / std::max(took, wire));
       const QStringList log = form.PLMMsgMemo->toPlainText().split(QLatin1Char('\n'));
       std::printf("  last messages: %s\n", log.mid(std::max<qsizetype>(0, log.size() - 3)).join(QStringLiteral(" | ")).toStdString().c_str());
       return took > 0;
