@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -163,6 +164,31 @@ TEST_F(PlcPageTest, SendCompilesBesideTheFileThenReceiveDecompilesIntoTheEditor)
   f.close();
   QApplication::processEvents();
   EXPECT_EQ(windowQuestions.size(), 2u);
+}
+
+TEST_F(PlcPageTest, TheDialogueHoldsThePageAndShowsItsMarks) {
+  TMainForm& f = *form;
+  f.PLMMemo->setPlainText(QStringLiteral("0011\n2233\n44"));
+  // The controller takes its time over LOF: a look at the page meanwhile.
+  ctrl.addFault(controller::Fault::delay("plc.lof", 150));
+  bool held = false;
+  QString marks;
+  // Looked at whenever the dialogue lets events through, once all three
+  // records have gone.
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (!marks.isEmpty() || f.Progress->text() != QStringLiteral(">>>")) return;
+    marks = f.Progress->text();
+    held = f.PLMMemo->isReadOnly() && !f.ReadPLMBtn->isEnabled() && !f.WritePLMBtn->isEnabled() &&
+           !f.TransDelayValue->isEnabled() && !f.PLMTrnBtn->isEnabled() && !f.TransBtn->isEnabled();
+  });
+  look.start(5);
+  f.PLMTrnBtn->click();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(marks, QStringLiteral(">>>"));
+  EXPECT_EQ(ctrl.plcImage(), (std::vector<std::string>{"0011", "2233", "44"}));
+  EXPECT_TRUE(!f.PLMMemo->isReadOnly() && f.ReadPLMBtn->isEnabled() && f.TransDelayValue->isEnabled());
+  EXPECT_FALSE(f.Progress->isVisible());
 }
 
 }  // namespace
