@@ -163,12 +163,18 @@ std::string FileLocator::describe() const {
   if (portable()) {
     text += "  every file: " + here + " (holds Init.Ini or Customer.ini)\n";
     text += "  data files missing there:";
-    for (const std::string& d : places_.dataDirs) text += " " + d;
+    for (const std::string& d : places_.dataDirs) {
+      if (isDirectory(d)) text += " " + d;
+    }
     text += "\n";
     return text;
   }
-  text += "  data files: " + here;
-  for (const std::string& d : places_.dataDirs) text += ", " + d;
+  text += "  data files: " + (here == "." ? std::string("the current directory") : here);
+  for (size_t i = 0; i < places_.dataDirs.size(); ++i) {
+    // The user's directory is named even before it exists (that is where
+    // one's own copies go); the installed candidates only when present.
+    if (i == 0 || isDirectory(places_.dataDirs[i])) text += ", " + places_.dataDirs[i];
+  }
   text += "\n  settings:   " + (places_.configDir.empty() ? std::string("none (no $HOME)") : places_.configDir);
   text += "\n  state:      " + (places_.stateDir.empty() ? std::string("none (no $HOME)") : places_.stateDir);
   text += "\n";

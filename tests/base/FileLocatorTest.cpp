@@ -7,7 +7,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <atomic>
+#include <iterator>
 #include <map>
+#include <thread>
 #include <vector>
 #include <string>
 
@@ -222,6 +225,40 @@ TEST_F(InstalledPlacesTest, SettingsSavedAndReadBackThroughTheUsersDirectory) {
   EXPECT_EQ(controller::defaultStateFile(at("work")), at("xdg/state/zarlink/VirtualController.state"));
   FileLocator::usePlaces(FilePlaces{});
   EXPECT_TRUE(fs::is_empty(dir / "work"));
+}
+
+TEST_F(InstalledPlacesTest, TwoProgramsClosingAtOnceLeaveOneWholeInitIni) {
+  FileLocator::usePlaces(places());
+  const std::string path = locator().writePath(FileKind::Config, kInitIniName);
+  Settings a, b;
+  a.timeOut = 1111;
+  b.timeOut = 2222;
+  const std::string wholeA = formatInitIni(a, 1), wholeB = formatInitIni(b, 1);
+  std::atomic<bool> done{false};
+  std::atomic<int> torn{0}, failed{0};
+  auto writer = [&](const Settings& s) {
+    for (int i = 0; i < 100; ++i) failed += saveInitIni(s, 1, at("work")) ? 0 : 1;
+  };
+  std::thread reader([&] {
+    while (!done) {
+      std::ifstream in(path, std::ios::binary);
+      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (!text.empty() && text != wholeA && text != wholeB) ++torn;
+    }
+  });
+  std::thread first(writer, a), second(writer, b);
+  first.join();
+  second.join();
+  done = true;
+  reader.join();
+  FileLocator::usePlaces(FilePlaces{});
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(torn, 0);
+  std::ifstream in(path, std::ios::binary);
+  const std::string last((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(last == wholeA || last == wholeB);
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "xdg/config/zarlink"), fs::directory_iterator{}), 1);
 }
 
 }  // namespace

@@ -125,7 +125,7 @@ if [ $gui = 1 ]; then
     if has pdftotext; then
       pdftotext -enc UTF-8 "$f" "$scratch/$pdf.txt"
       if [ "$pdf" = zarlink-manual.pdf ]; then pages=("NC program page" "parameter page" "PLC page" "zarctl" "virtual controller" "Null-modem")
-      else pages=("NC 程式頁" "參數頁" "PLC 頁" "zarctl" "虛擬控制器" "跳線"); fi
+      else pages=("NC 程式頁" "參數頁" "PLC 頁" "zarctl" "虛擬控制器" "null-modem"); fi
       for p in "${pages[@]}"; do check "$pdf names \"$p\"" grep -qi "$p" "$scratch/$pdf.txt"; done
     fi
   done
