@@ -119,7 +119,7 @@ const std::string& FileLocator::userDirectory(FileKind kind) const {
 
 std::vector<std::string> FileLocator::searchedDirectories(FileKind kind) const {
   const std::string here = workingDirectory_.empty() ? "." : workingDirectory_;
-  if (portable() && kind != FileKind::Data) return {here};
+  if (portable()) return {here};
   if (kind != FileKind::Data) {
     const std::string& user = userDirectory(kind);
     return user.empty() ? std::vector<std::string>{} : std::vector<std::string>{user};
@@ -156,19 +156,18 @@ std::string FileLocator::writePath(FileKind kind, std::string_view name) const {
   return join(directory, name);
 }
 
+std::string FileLocator::placesText(FileKind kind) const {
+  if (portable()) return "the working directory";
+  std::string text;
+  for (const std::string& d : searchedDirectories(kind)) text += (text.empty() ? "" : ", ") + d;
+  return text.empty() ? std::string("no directory (no $HOME)") : text;
+}
+
 std::string FileLocator::describe() const {
   const std::string here = workingDirectory_.empty() ? "." : workingDirectory_;
   std::string text;
   if (!places_.used) return "  every file: " + here + "\n";
-  if (portable()) {
-    text += "  every file: " + here + " (holds Init.Ini or Customer.ini)\n";
-    text += "  data files missing there:";
-    for (const std::string& d : places_.dataDirs) {
-      if (isDirectory(d)) text += " " + d;
-    }
-    text += "\n";
-    return text;
-  }
+  if (portable()) return "  every file: " + here + " (a portable directory: it holds Init.Ini or Customer.ini)\n";
   text += "  data files: " + (here == "." ? std::string("the current directory") : here);
   for (size_t i = 0; i < places_.dataDirs.size(); ++i) {
     // The user's directory is named even before it exists (that is where

@@ -13,10 +13,11 @@
 //
 // A working directory that holds "Init.Ini" or "Customer.ini" is a portable
 // directory (an unpacked copy, a build's run/ directory): every kind is read
-// from and written to it, as the program always did. Elsewhere a data file is
-// still taken from the working directory when it is there, and otherwise from
-// the user's data directory and then the installed one; config and state
-// files go to the user's config and state directories, made on first write.
+// from and written to it alone, as the program always did. Elsewhere a data
+// file is still taken from the working directory when it is there, and
+// otherwise from the user's data directory and then the installed one;
+// config and state files go to the user's config and state directories,
+// made on first write.
 //
 // Which directories those are comes from the environment and the place of
 // the executable (FilePlaces::forThisProgram), set once at start-up by each
@@ -76,6 +77,10 @@ class FileLocator {
   // Every place a file of that kind is looked for, in order (for messages
   // that say where a missing file was looked for).
   std::vector<std::string> searchedDirectories(FileKind kind) const;
+
+  // Where a missing file of that kind was looked for, for a message:
+  // "the working directory" or the directories, comma-separated.
+  std::string placesText(FileKind kind) const;
 
   // Whether the working directory is a portable one (see above).
   bool portable() const;

@@ -125,6 +125,7 @@ TEST_F(InstalledPlacesTest, DataComesFromWorkingThenUserThenInstalledDirectory) 
   // A missing data file is named where the user would put it, and every
   // place it was looked for can be listed.
   EXPECT_EQ(files.readPath(FileKind::Data, "Message.X"), at("work/Message.X"));
+  EXPECT_EQ(files.placesText(FileKind::Config), at("xdg/config/zarlink"));
   EXPECT_EQ(files.searchedDirectories(FileKind::Data),
             (std::vector<std::string>{at("work"), at("xdg/data/zarlink"), at("prefix/share/zarlink"),
                                       at("prefix/bin/run")}));
@@ -168,8 +169,9 @@ TEST_F(InstalledPlacesTest, APortableDirectoryKeepsEveryKindAsBefore) {
     EXPECT_EQ(files.writePath(FileKind::Config, kInitIniName), at("work/Init.Ini"));
     EXPECT_EQ(files.writePath(FileKind::State, "Test.TXT"), at("work/Test.TXT"));
     EXPECT_EQ(files.readPath(FileKind::Config, PortDirectory::kMapFileName), at("work/Ports.ini"));
-    // A data file it lacks still comes from the other places.
-    EXPECT_EQ(files.find(FileKind::Data, "Message.E"), at("xdg/data/zarlink/Message.E"));
+    // Data too: one it lacks is missing, not taken from elsewhere.
+    EXPECT_EQ(files.find(FileKind::Data, "Message.E"), "");
+    EXPECT_EQ(files.placesText(FileKind::Data), "the working directory");
     put("work/Message.E");
     EXPECT_EQ(files.find(FileKind::Data, "Message.E"), at("work/Message.E"));
   }
