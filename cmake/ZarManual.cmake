@@ -46,7 +46,7 @@ foreach(lang en zh)
   else()
     set(pdf ${CMAKE_BINARY_DIR}/run/zarlink-manual-zh.pdf)
     set(title "zarlink 操作手冊")
-    set(font "AR PL UMing TW")
+    set(font "DejaVu Sans,AR PL UMing TW")
     set(contents "目錄")
   endif()
   add_custom_command(

@@ -1,6 +1,6 @@
 // zarmanual: the operator's manual from its Markdown chapters to PDF.
 //
-//   zarmanual --out zarlink-manual.pdf --images SHOTS --title "..." [--font FAMILY] CHAPTER.md...
+//   zarmanual --out zarlink-manual.pdf --images SHOTS --title "..." [--font FAMILY[,FAMILY]] CHAPTER.md...
 //
 // The chapters are joined in the order given (each "# " heading starts a new
 // page) after a contents list made of those headings. Images are named
@@ -141,7 +141,10 @@ int main(int argc, char** argv) {
   if (!ok) return 1;
 
   QTextDocument doc;
-  QFont font(o.font, 10);
+  // "Latin,CJK": the first family for what it covers, the next for the rest.
+  QFont font;
+  font.setFamilies(o.font.split(QLatin1Char(','), Qt::SkipEmptyParts));
+  font.setPointSize(10);
   doc.setDefaultFont(font);
   doc.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
   if (!placeImages(doc, o.images)) return 1;
