@@ -105,9 +105,9 @@ StartOptions parseOptions(int argc, char** argv) {
                           .arg(parser.value(virtualController));
     }
   }
-  options.virtualState = parser.isSet(virtualState)
-                             ? parser.value(virtualState)
-                             : QString::fromStdString(zar::controller::defaultStateFile({}));
+  // The default is named only when the controller runs: naming it makes
+  // the user's state directory.
+  if (parser.isSet(virtualState)) options.virtualState = parser.value(virtualState);
   return options;
 }
 
@@ -117,7 +117,8 @@ std::unique_ptr<zar::controller::VirtualController> startVirtualController(const
                                                                          zar::MainFormOptions& form) {
   if (options.virtualCom == 0) return nullptr;
   zar::controller::ControllerConfig config;
-  config.stateFile = options.virtualState.toStdString();
+  config.stateFile = options.virtualState.isEmpty() ? zar::controller::defaultStateFile({})
+                                                    : options.virtualState.toStdString();
   config.samples = true;
   auto controller = std::make_unique<zar::controller::VirtualController>(config);
   std::string error;
