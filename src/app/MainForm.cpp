@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -149,9 +151,12 @@ QString TMainForm::missingDataNotice() const {
   const FileLocator files(workingDirectory_);
   const std::string name = MessageCatalog::fileNameFor(settings_.language);
   if (!files.find(FileKind::Data, name).empty()) return {};
-  const std::filesystem::path where = files.readPath(FileKind::Data, name);
+  std::string where;
+  for (const std::string& directory : files.searchedDirectories(FileKind::Data)) {
+    where += (where.empty() ? "" : ", ") + directory;
+  }
   return QString::fromUtf8(shellTexts(settings_.language).missingCatalog)
-      .arg(QString::fromStdString(name), QString::fromStdString(where.parent_path().string()));
+      .arg(QString::fromStdString(name), QString::fromStdString(where));
 }
 
 void TMainForm::FormCreate() { setWindowTitle(productTitle(settings_.language)); }
@@ -431,7 +436,12 @@ void TMainForm::FormClose() {
   closeCommPort();
   settings_.defaultPort = COM_Select->currentIndex();
   // Into the working directory of the start-up, whatever the current one is now.
-  saveInitIni(settings_, settings_.defaultPort, workingDirectory_);
+  // Settings that cannot be kept (no home folder, a read-only disk, a file
+  // where the folder should be) are said once; the window closes all the same.
+  std::string why;
+  if (!saveInitIni(settings_, settings_.defaultPort, workingDirectory_, &why)) {
+    std::fprintf(stderr, "zarlink: settings not saved: %s\n", why.c_str());
+  }
 }
 
 void TMainForm::closeCommPort() {
@@ -444,8 +454,10 @@ void TMainForm::VersionBtnClick() {
 }
 
 void TMainForm::SpeedButton1Click() {
-  const QString manual =
-      QString::fromStdString(FileLocator(workingDirectory_).readPath(FileKind::Data, kManualFileName));
+  const FileLocator files(workingDirectory_);
+  std::string path = settings_.language == 0 ? files.find(FileKind::Data, kChineseManualFileName) : std::string();
+  if (path.empty()) path = files.readPath(FileKind::Data, kManualFileName);
+  const QString manual = QString::fromStdString(path);
   if (openDocument && openDocument(manual)) return;
   QMessageBox box(QMessageBox::NoIcon, productTitle(settings_.language), QString::fromLatin1(kManualFailureText),
                   QMessageBox::Ok, this);

@@ -238,7 +238,7 @@ void addPlcCommands(CLI::App& app) {
   decompile->callback([=] { runDecompile(*image, *output, *common); });
 
   // A failure the catalog describes exits with its message number.
-  const std::string_view notes = "Messages come from the catalog in the working directory.";
+  const std::string_view notes = "Messages come from the catalog in the directories zarctl --help names.";
   for (CLI::App* sourceCommand : {compile, check}) {
     setExitCodes(sourceCommand,
                  {{"0", "success (also for a file that is already an image)"},
