@@ -73,7 +73,7 @@ std::string seconds(double s) {
 void printSummary(const std::vector<shop::MachineResult>& results) {
   std::vector<std::vector<std::string>> rows = {{"machine", "taken", "lines", "result", "time"}};
   for (const shop::MachineResult& r : results)
-    rows.push_back({r.name, r.taken(), std::to_string(r.programLines + r.parameters),
+    rows.push_back({r.name, r.taken(), std::to_string(r.programLines + r.parameters + r.plcLines),
                     r.ok ? "ok" : "FAILED: " + r.error, seconds(r.seconds)});
   std::vector<size_t> width(5, 0);
   for (const auto& row : rows)
@@ -158,9 +158,9 @@ void addBackupCommand(CLI::App& app) {
                       "nothing was sent), or DIR could not be made"},
                 {"130", "cancelled by Ctrl-C or SIGTERM (every port closed; unfinished machines keep their "
                         "earlier backups)"}},
-               "Each machine goes to DIR/<machine>/<date>/ (slot-NN.nc, parameters.par); a slot the "
-               "controller refuses counts as empty. Defaults come from Init.Ini and Customer.ini in the "
-               "working directory; the shop file's format is in the README.");
+               "Each machine goes to DIR/<machine>/<date>/ (slot-NN.nc, parameters.par, plc.mcn and "
+               "plc.pmc); a slot the controller refuses counts as empty. Defaults come from Init.Ini and "
+               "Customer.ini in the working directory; the shop file's format is in the README.");
   cmd->allow_extras();
   cmd->add_option("SHOPFILE", o->shopFile, "Shop file (TOML): one [[machine]] table per machine")
       ->type_name("SHOPFILE");

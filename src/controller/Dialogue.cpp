@@ -220,6 +220,10 @@ Response Dialogue::answer(std::string step, std::string normal, Apply&& apply) {
       apply();
       r.bytes = fault->bytes;
       break;
+    case FaultKind::Corrupt:
+      apply();
+      if (!r.bytes.empty()) r.bytes[r.bytes.size() / 2] ^= 0x01;
+      break;
   }
   return r;
 }

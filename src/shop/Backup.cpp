@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "base/FileLocator.h"
@@ -18,6 +19,10 @@
 #include "param/ParameterModels.h"
 #include "param/ParameterTables.h"
 #include "param/ParameterTransfer.h"
+#include "plc/PlcDecompiler.h"
+#include "plc/PlcFile.h"
+#include "plc/PlcTransfer.h"
+#include "plc/PlcWorkspace.h"
 #include "ui/Encoding.h"
 #include "ui/MessageLog.h"
 #include "ui/Operator.h"
@@ -177,6 +182,36 @@ class MachineBackup {
     return true;
   }
 
+  // The image as it came (plc.mcn, checked record by record) and its source
+  // (plc.pmc). An image that does not decompile is still kept: it is what
+  // the controller holds, and what a restore sends back.
+  bool plcProgram(const fs::path& staging) {
+    op_.setPage(Page::Plc);
+    op_.clearLines();
+    plc::PlcWorkspace workspace;  // one per machine: workers must not share one
+    plc::PlcTransfer transfer(link_, log_, comIndex(), workspace);
+    const DialogueOutcome outcome = transfer.receiveImage();
+    if (outcome != DialogueOutcome::Done) return fail("plc: " + failureText(link_, op_, outcome, setup_.language));
+    const std::string image = plc::PlcTransfer::imageText(transfer.records());
+    if (!write(staging / "plc.mcn", image)) return false;
+    result_.plcRecords = transfer.records().size();
+
+    UnattendedOperator quiet;
+    quiet.setPage(Page::Plc);
+    MessageLog quietLog(*setup_.catalog, quiet);
+    plc::PlcWorkspace decompiling;
+    std::istringstream in(image);
+    const plc::PlcDecompileResult decompiled = plc::DecompilePlcImage(in, decompiling, quietLog);
+    if (!decompiled.ok()) {
+      result_.plcNote = "image only: it does not decompile";
+      return true;
+    }
+    const std::vector<std::string> source = quiet.editorLines(Page::Plc);
+    if (!write(staging / "plc.pmc", plc::formatPlcFile(source))) return false;
+    result_.plcLines = source.size();
+    return true;
+  }
+
  private:
   static int comNumber(const Machine& m) { return PortDirectory::comNumberOf(m.port); }
   int comIndex() const { return comNumber(m_) ? comNumber(m_) - 1 : 0; }
@@ -218,7 +253,7 @@ std::string MachineResult::taken() const {
   auto add = [&text](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
   if (programs || emptySlots) add("programs " + std::to_string(programs));
   if (parameters) add("parameters " + std::to_string(parameters));
-  if (!plcNote.empty()) add("plc " + plcNote);
+  if (plcRecords) add("plc " + std::to_string(plcRecords) + " records" + (plcNote.empty() ? "" : " (" + plcNote + ")"));
   return text.empty() ? "-" : text;
 }
 
@@ -266,8 +301,7 @@ MachineResult BackupRunner::backUp(const Machine& m) {
     bool ok = true;
     if (m.programs) ok = backup.programs(staging, cancel_);
     if (ok && m.parameters) ok = backup.parameters(staging);
-    // The PLC transfer dialogue is not part of this program yet.
-    if (m.plc) result.plcNote = "not yet available";
+    if (ok && m.plc) ok = backup.plcProgram(staging);
     detach(&backup.link());
     if (ok) {
       std::string why;

@@ -4,9 +4,9 @@
 // nobody else.
 //
 // A machine's backup goes to DIR/<machine>/<date>/: its programs as NC files
-// (slot-05.nc, ...) and its parameters as parameters.par (every parameter of
-// the model's list). The PLC cannot be taken yet: there is no PLC transfer
-// dialogue to take it with, and the result says so. The backup is written
+// (slot-05.nc, ...), its parameters as parameters.par (every parameter of
+// the model's list), its PLC program as plc.mcn (the image, as received and
+// checked) and plc.pmc (its source). The backup is written
 // into a hidden folder beside the date folder first and renamed into place
 // only when everything of it came; a machine that fails leaves its earlier
 // backups as they were. A slot the controller refuses is taken as empty and
@@ -37,12 +37,14 @@ struct MachineResult {
   size_t emptySlots = 0;    // slots the controller refused (no program)
   size_t programLines = 0;  // lines of those programs
   size_t parameters = 0;    // parameters saved
-  std::string plcNote;      // what became of the PLC (empty when not asked for)
+  size_t plcRecords = 0;    // PLC image records saved
+  size_t plcLines = 0;      // lines of the PLC source saved
+  std::string plcNote;      // something to say about the PLC ("image only: ...")
   std::string error;        // why it failed, naming port and reason (UTF-8)
   double seconds = 0;
   std::string folder;       // the backup's folder (when ok)
 
-  // "programs 12, parameters 240, plc not yet available"
+  // "programs 12, parameters 240, plc 37 records"
   std::string taken() const;
 };
 

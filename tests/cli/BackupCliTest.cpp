@@ -60,10 +60,12 @@ TEST_F(BackupCli, AllGoodExitsZeroDeadOrFailingMachinesExitThreeWithTheSummary) 
   ControllerProcess a({"--samples"}), b({"--samples", "--fault", "list.line:2:hangup"});
   ASSERT_FALSE(a.device().empty());
   ASSERT_FALSE(b.device().empty());
-  std::ofstream(dir / "good.toml") << machine("a", a.device(), "take = [\"programs\", \"parameters\"]");
+  std::ofstream(dir / "good.toml") << machine("a", a.device());
   ASSERT_EQ(zarctl("backup good.toml -d backups --date 2026-02-03"), 0) << err;
   EXPECT_TRUE(fs::exists(dir / "backups" / "a" / "2026-02-03" / "slot-01.nc"));
   EXPECT_TRUE(fs::exists(dir / "backups" / "a" / "2026-02-03" / "parameters.par"));
+  EXPECT_TRUE(fs::exists(dir / "backups" / "a" / "2026-02-03" / "plc.mcn"));
+  EXPECT_TRUE(fs::exists(dir / "backups" / "a" / "2026-02-03" / "plc.pmc"));
   EXPECT_NE(out.find("machine"), std::string::npos) << out;
   EXPECT_NE(out.find("ok"), std::string::npos) << out;
 

@@ -16,6 +16,7 @@
 #include "link/Ser2netServer.h"
 #include "nc/TransferRig.h"
 #include "param/ParameterRig.h"
+#include "plc/PlcRig.h"
 
 namespace zar {
 namespace {
@@ -40,6 +41,28 @@ speed_t terminalSpeed(const std::string& device) {
   ::close(fd);
   return speed;
 }
+
+// Receives the controller's PLC image through the server and sends it back
+// into a cleared controller: the same records both ways.
+void plcRoundTrip(bool telnet) {
+  plc::test::Rig rig;
+  ASSERT_TRUE(rig.startError.empty()) << rig.startError;
+  START_SER2NET(server, rig.ctrl.devicePath());
+  routeCom2(rig.comm, telnet ? server.telnetUrl() : server.rawUrl());
+  const std::vector<std::string> image = controller::samplePlcImage();
+  rig.ctrl.setPlcImage(image);
+  ASSERT_EQ(rig.transfer.receiveImage(), DialogueOutcome::Done) << ::testing::PrintToString(rig.messages());
+  EXPECT_EQ(rig.transfer.records(), image);
+
+  rig.ctrl.setPlcImage({});
+  rig.editor() = rig.transfer.records();  // an image in the editor is sent as it stands
+  std::this_thread::sleep_for(300ms);      // the server lets go of the device a moment after a client
+  ASSERT_EQ(rig.send(), DialogueOutcome::Done) << ::testing::PrintToString(rig.messages());
+  EXPECT_EQ(rig.ctrl.plcImage(), image);
+}
+
+TEST(Ser2net, PlcImageBothWaysOverRawTcp) { plcRoundTrip(false); }
+TEST(Ser2net, PlcImageBothWaysOverComPortOption) { plcRoundTrip(true); }
 
 // Sends and receives a program on a direct line and through the server:
 // the controller must see the same frames and end with the same program.

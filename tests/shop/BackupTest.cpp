@@ -11,6 +11,7 @@
 #include "controller/VirtualController.h"
 #include "link/ScriptedServer.h"
 #include "param/ParameterTables.h"
+#include "plc/PlcTransfer.h"
 #include "shop/Backup.h"
 #include "support/NumberedCatalog.h"
 
@@ -82,6 +83,7 @@ TEST_F(Backup, GoodMachinesAreSavedFailedOnesKeepTheirEarlierBackup) {
   good.setProgram(1, {"FIRST", {"G00 X0", "M30"}});
   good.setProgram(3, {"THIRD", {"G01 X1 F100", "G01 X2", "M30"}});
   good.setParameter(12, 4321);
+  good.setPlcImage(controller::samplePlcImage());
   VirtualController hanging;
   ASSERT_TRUE(hanging.start());
   hanging.setProgram(1, {"ONE", {"G00 X0", "M30"}});
@@ -112,7 +114,11 @@ TEST_F(Backup, GoodMachinesAreSavedFailedOnesKeepTheirEarlierBackup) {
   EXPECT_EQ(ok.emptySlots, 1u);
   EXPECT_EQ(ok.programLines, 5u);
   EXPECT_EQ(ok.parameters, parameterCount());
-  EXPECT_EQ(ok.taken(), "programs 2, parameters " + std::to_string(parameterCount()) + ", plc not yet available");
+  const size_t records = controller::samplePlcImage().size();
+  EXPECT_EQ(ok.plcRecords, records);
+  EXPECT_GT(ok.plcLines, 0u);
+  EXPECT_EQ(ok.taken(), "programs 2, parameters " + std::to_string(parameterCount()) + ", plc " +
+                            std::to_string(records) + " records");
   const fs::path saved = dir / "good" / "2026-01-01";
   EXPECT_EQ(ok.folder, saved.string());
   EXPECT_TRUE(fs::exists(saved / "slot-01.nc"));
@@ -122,6 +128,8 @@ TEST_F(Backup, GoodMachinesAreSavedFailedOnesKeepTheirEarlierBackup) {
   EXPECT_NE(third.find("G01 X2"), std::string::npos) << third;
   const std::string params = readFile(saved / "parameters.par");
   EXPECT_NE(params.find("(12)=4321"), std::string::npos) << params.substr(0, 400);
+  EXPECT_EQ(readFile(saved / "plc.mcn"), plc::PlcTransfer::imageText(controller::samplePlcImage()));
+  EXPECT_FALSE(readFile(saved / "plc.pmc").empty());
   EXPECT_EQ(hiddenEntries(dir / "good"), 0);
 
   EXPECT_FALSE(results[1].ok);
