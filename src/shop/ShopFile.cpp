@@ -3,6 +3,7 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "base/InputFile.h"
@@ -203,12 +204,18 @@ std::optional<ShopFile> parseShopFile(const std::string& text, const std::string
     machines = nullptr;
   }
   std::set<std::string> names;
+  std::map<std::string, std::string> ports;  // port -> the machine that has it
   if (machines) {
     for (const toml::node& node : *machines->as_array()) {
       Machine m;
       readMachine(*node.as_table(), m, problems);
       if (!m.name.empty() && !names.insert(m.name).second)
         problems.add(m.line, "machine '" + m.name + "' is named twice");
+      // Two machines on one port would fight over it, and one would fail at random.
+      const int com = PortDirectory::comNumberOf(m.port);
+      const std::string port = com ? "COM" + std::to_string(com) : m.port;
+      if (!m.port.empty() && !ports.emplace(port, m.name).second)
+        problems.add(m.line, "machine '" + m.name + "' has the port of machine '" + ports[port] + "' (" + m.port + ")");
       shop.machines.push_back(std::move(m));
     }
   }

@@ -14,7 +14,7 @@
 //   timeout = 2000                      # optional: reply time-out in ms (default Init.Ini)
 //
 // The whole file is checked before anything is sent: an unknown key, a
-// duplicate name, a bad port or slot is refused naming its line.
+// duplicate name or port, a bad port or slot is refused naming its line.
 
 #include <optional>
 #include <string>

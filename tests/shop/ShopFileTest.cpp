@@ -73,6 +73,10 @@ baud = 1234
 port = "COM1"
 name = "../etc"
 
+[[machine]]
+name = "b"
+port = "com1"
+
 [extra]
 x = 1
 )";
@@ -89,7 +93,8 @@ x = 1
                                "shop.toml:11: model must be",
                                "shop.toml:12: baud must be",
                                "shop.toml:16: name '../etc' must be",
-                               "shop.toml:18: unknown key 'extra'"})
+                               "shop.toml:18: machine 'b' has the port of machine '../etc' (com1)",
+                               "shop.toml:22: unknown key 'extra'"})
     EXPECT_NE(error.find(expected), std::string::npos) << expected << "\n--- got:\n" << error;
 }
 
