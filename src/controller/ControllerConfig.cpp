@@ -78,6 +78,7 @@ std::string_view faultKindName(FaultKind kind) {
     case FaultKind::Delay: return "delay";
     case FaultKind::Hangup: return "hangup";
     case FaultKind::Reply: return "reply";
+    case FaultKind::Flood: return "flood";
   }
   return "?";
 }
@@ -198,9 +199,16 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error) {
     }
     fault.bytes = *bytes;
     return fault;
+  } else if (k == "FLOOD") {
+    fault.kind = FaultKind::Flood;
+    if (!hasArg || !parseInt(arg, fault.count) || fault.count < 1 || fault.count > (1 << 24)) {
+      fail(error, "flood needs a byte count from 1 to 16777216: flood=COUNT");
+      return std::nullopt;
+    }
+    return fault;
   } else {
     fail(error, "unknown fault kind '" + std::string(kind) +
-                    "' (none, nak, garbage, short, delay=MS, hangup, reply=BYTES)");
+                    "' (none, nak, garbage, short, delay=MS, hangup, reply=BYTES, flood=COUNT)");
     return std::nullopt;
   }
   if (hasArg) {
