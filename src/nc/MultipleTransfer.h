@@ -45,6 +45,19 @@ std::string inDirectory(const std::string& directory, const std::string& name);
 // ranges inclusive). Empty with *error set for anything else.
 std::optional<SlotSelection> parseSlotList(std::string_view text, std::string* error);
 
+// What the many-programs dialog hands to the run.
+struct MultipleChoice {
+  bool confirmed = false;
+  int mode = -1;                    // 0: read from the controller, 1: write to it
+  SlotSelection chosenSlots{};      // mode 0
+  std::string prefix;               // mode 0, at most 20 characters
+  std::vector<std::string> files;   // mode 1, names in the directory, in list order
+  int count = 0;                    // slots or files chosen
+  std::string directory;            // with a trailing separator
+};
+// At most this many files go in one write run; more start nothing.
+inline constexpr int kMaxFiles = kServiceSlots;
+
 // What became of one program of a run.
 struct ProgramRecord {
   int slot = 0;
@@ -76,7 +89,7 @@ class MultipleTransfer {
   // Reads every selected slot, in ascending order, into
   // directory/slotFileName(prefix, slot). page.typeIndex decides whether a
   // name line comes; page.comIndex is the port.
-  DialogueOutcome readSlots(const SlotSelection& slots, std::string_view prefix, const std::string& directory,
+  DialogueOutcome readSlots(const SlotSelection& chosen, std::string_view prefix, const std::string& directory,
                             ProgramPage& page);
   // Writes the files (names in `directory`) in their order, each into the
   // slot of its first line, deleting a program already there first (asking
