@@ -79,8 +79,7 @@ TMultipleNCForm::TMultipleNCForm(Settings& settings, FileChoice& files, const Me
   connect(OKBtn, &QPushButton::clicked, this, &TMultipleNCForm::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &TMultipleNCForm::CancelBtnClick);
 
-  browser_->setDirectory(files_.Directory);
-  FileListOnChange();
+  showDirectory(files_.Directory);
   // Nothing but the mode can be chosen before the mode.
   OKBtn->hide();
   OKBtn->setEnabled(false);
@@ -237,9 +236,11 @@ void TMultipleNCForm::FileListOnChange() {
 }
 
 void TMultipleNCForm::NewDirClick() {
-  const std::string shown = runNewDirDialog(this, files_.NewDirPath, browser_->directory(), catalog_);
-  browser_->setDirectory(shown);
-  browser_->refresh();
+  showDirectory(runNewDirDialog(this, files_.NewDirPath, browser_->directory(), catalog_));
+}
+
+void TMultipleNCForm::showDirectory(const std::string& directory) {
+  browser_->setDirectory(directory);
   FileListOnChange();
 }
 

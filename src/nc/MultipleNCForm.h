@@ -56,6 +56,8 @@ class TMultipleNCForm : public QDialog {
   QPushButton* OKBtn = nullptr;
   QPushButton* CancelBtn = nullptr;
   QtFileBrowser* browser() const { return browser_; }
+  // Points the file list at `directory` and lists its files.
+  void showDirectory(const std::string& directory);
 
   void ModeSelectClick(int mode);
   void MoreChkBoxClick(int which);
