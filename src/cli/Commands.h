@@ -12,5 +12,7 @@ void addTransferCommands(CLI::App& app);    // zarctl send/receive/delete
 void addPlcCommands(CLI::App& app);         // zarctl plc compile/decompile/check
 void addNcCommands(CLI::App& app);          // zarctl nc check/dump/plot
 void addParamCommands(CLI::App& app);       // zarctl param list
+void addPortCommands(CLI::App& app);        // zarctl detect/ports
+void addMultiCommands(CLI::App& app);       // zarctl multi read/write
 
 }  // namespace zar::cli

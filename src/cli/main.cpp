@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
   zar::cli::addPlcCommands(app);
   zar::cli::addNcCommands(app);
   zar::cli::addParamCommands(app);
+  zar::cli::addPortCommands(app);
+  zar::cli::addMultiCommands(app);
   // Set last: a command made after it would take it as its own footer.
   zar::cli::setExitCodes(&app,
                          {{"0", "done"}, {"2", "no command, an unknown one, or a mistake in the arguments"}},

@@ -68,7 +68,8 @@ TEST_F(ExitCodesCli, EveryCommandsHelpTableIsTheReadmesAndNamesTheBadArgumentsCo
   const std::string readme = readFile(fs::path(ZAR_SOURCE_DIR) / "README.md");
   for (const std::string command : {"", "controller", "send", "receive", "delete", "nc", "nc check", "nc dump",
                                     "nc plot", "plc", "plc compile", "plc check", "plc decompile", "param",
-                                    "param list", "param receive", "param send", "param diff"}) {
+                                    "param list", "param receive", "param send", "param diff", "detect", "ports",
+                                    "multi", "multi read", "multi write"}) {
     const CliRun r = zarctl(command + " --help");
     ASSERT_EQ(r.code, 0) << command;
     const std::string table = exitCodeTable(r.out);
