@@ -60,6 +60,9 @@ QPlainTextEdit* makeMessageArea(QWidget* parent, const char* name) {
   m->setLineWrapMode(QPlainTextEdit::NoWrap);
   m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m->setFixedHeight(kMessageAreaHeight);
+  // A window left open for a shift logs every transferred line; the oldest
+  // lines go so the area does not grow without end (86 MB in 10 000 sends).
+  m->setMaximumBlockCount(kMessageAreaLines);
   QPalette p = m->palette();
   p.setColor(QPalette::Base, QColor(0xfb, 0xfb, 0xf4));
   m->setPalette(p);

@@ -20,6 +20,7 @@ class MessageCatalog;
 
 constexpr int kButtonHeight = 27;
 constexpr int kMessageAreaHeight = 112;
+constexpr int kMessageAreaLines = 5000;   // newest lines a message area keeps
 
 template <typename W>
 W* named(W* widget, const char* name) {

@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "app/QtControls.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -463,6 +464,13 @@ TEST_F(MainFormTest, OperatorWritesMessagesAndEditorsOfEachPage) {
   EXPECT_TRUE(f.MsgMemo->toPlainText().isEmpty());
   EXPECT_TRUE(f.ParMsgMemo->toPlainText().isEmpty());
   EXPECT_TRUE(f.PLMMsgMemo->toPlainText().isEmpty());
+
+  // A window left open keeps only the newest lines of each message area.
+  for (int i = 0; i < kMessageAreaLines + 5; ++i) f.appendMessage(Page::Program, "line " + std::to_string(i));
+  EXPECT_EQ(f.MsgMemo->document()->blockCount(), kMessageAreaLines);
+  EXPECT_TRUE(f.MsgMemo->toPlainText().startsWith(QStringLiteral("line 5\n")));
+  EXPECT_EQ(f.ParMsgMemo->maximumBlockCount(), kMessageAreaLines);
+  EXPECT_EQ(f.PLMMsgMemo->maximumBlockCount(), kMessageAreaLines);
 
   EXPECT_TRUE(f.editorLines(Page::Program).empty());
   const std::vector<std::string> lines = {"O0001", "", fromUtf8("(中文)", 0), "M30"};
