@@ -313,6 +313,45 @@ TEST(MultipleCancel, MidRunLeavesThePortClosedAndWrittenFilesWhole) {
   }
 }
 
+TEST(MultipleCancel, AtEveryFrameNothingMoreIsSentAndThePortCloses) {
+  // Two slots read, two files written (the first replacing a program):
+  // a cancel asked for as the controller takes frame k stops the run there.
+  for (const bool writing : {false, true}) {
+    for (int k = 1;; ++k) {
+      SCOPED_TRACE(std::string(writing ? "write" : "read") + " at frame " + std::to_string(k));
+      auto frames = std::make_shared<std::atomic<int>>(0);
+      auto target = std::make_shared<std::atomic<Link*>>(nullptr);
+      controller::ControllerConfig config;
+      config.monitor = [frames, target, k](const controller::TrafficEntry& e) {
+        if (e.kind == controller::TrafficEntry::Kind::In && ++*frames == k) target->load()->requestCancel();
+      };
+      MultiRig rig(config);
+      *target = &rig.link;
+      rig.ctrl.setProgram(1, Program{"ONE", {"G00", "M30"}});
+      rig.ctrl.setProgram(2, Program{"TWO", {"M30"}});
+      spit(rig.tmp.path / "A.NC", "1\r\nNEW\r\nN1 G01\r\n");
+      spit(rig.tmp.path / "B.NC", "5\r\nFIVE\r\nN1 M30\r\n");
+      const DialogueOutcome outcome = writing ? rig.write({"A.NC", "B.NC"}, false) : rig.read({1, 2});
+      if (outcome == DialogueOutcome::Done) {
+        EXPECT_GT(k, 10);  // the run ended before frame k
+        break;
+      }
+      EXPECT_EQ(outcome, DialogueOutcome::Cancelled);
+      EXPECT_FALSE(rig.comm.Enabled());
+      rig.ctrl.waitForFrames(static_cast<size_t>(k) + 1, 50);
+      EXPECT_EQ(rig.ctrl.inputFrames().size(), static_cast<size_t>(k));
+      EXPECT_EQ(std::count(rig.log_().begin(), rig.log_().end(), std::string(Link::kCancelledText)), 1);
+      if (!writing) {
+        // A slot file exists only whole.
+        if (fs::exists(rig.tmp.path / "L02.NC")) ADD_FAILURE() << "slot 2 came whole after a cancel";
+        if (fs::exists(rig.tmp.path / "L01.NC")) {
+          EXPECT_EQ(slurp(rig.tmp.path / "L01.NC"), "1\r\nONE\r\nN1 G00\r\nN2 M30\r\n");
+        }
+      }
+    }
+  }
+}
+
 TEST(MultipleProgress, CountsPrograms) {
   MultiRig rig;
   struct Seen : ProgressObserver {
