@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   fonts-arphic-uming fonts-dejavu-core
+  dpkg-dev desktop-file-utils appstream man-db poppler-utils
   clang libclang-rt-14-dev
 )
 

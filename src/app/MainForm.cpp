@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -153,9 +155,12 @@ QString TMainForm::missingDataNotice() const {
   const FileLocator files(workingDirectory_);
   const std::string name = MessageCatalog::fileNameFor(settings_.language);
   if (!files.find(FileKind::Data, name).empty()) return {};
-  const std::filesystem::path where = files.readPath(FileKind::Data, name);
+  std::string where;
+  for (const std::string& directory : files.searchedDirectories(FileKind::Data)) {
+    where += (where.empty() ? "" : ", ") + directory;
+  }
   return QString::fromUtf8(shellTexts(settings_.language).missingCatalog)
-      .arg(QString::fromStdString(name), QString::fromStdString(where.parent_path().string()));
+      .arg(QString::fromStdString(name), QString::fromStdString(where));
 }
 
 void TMainForm::FormCreate() { setWindowTitle(productTitle(settings_.language)); }
@@ -421,11 +426,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     askToStopDialogue();
     return;
   }
-  // Each page's edited text, asked for in page order. The PLC page joins
-  // once its file and transfer handlers keep an EditorBaseline (asked with
-  // confirmDiscard before Open and Receive, confirmReplace before a save).
+  // Each page's edited text, asked for in page order.
   if (!confirmDiscard(*this, programSheet_->editorBaseline(), programSheet_->pageName()) ||
-      !confirmDiscard(*this, parameterSheet_->editorBaseline(), parameterSheet_->pageName())) {
+      !confirmDiscard(*this, parameterSheet_->editorBaseline(), parameterSheet_->pageName()) ||
+      !confirmDiscard(*this, plcSheet_->editorBaseline(), plcSheet_->pageName())) {
     event->ignore();
     return;
   }
@@ -437,7 +441,12 @@ void TMainForm::FormClose() {
   closeCommPort();
   settings_.defaultPort = COM_Select->currentIndex();
   // Into the working directory of the start-up, whatever the current one is now.
-  saveInitIni(settings_, settings_.defaultPort, workingDirectory_);
+  // Settings that cannot be kept (no home folder, a read-only disk, a file
+  // where the folder should be) are said once; the window closes all the same.
+  std::string why;
+  if (!saveInitIni(settings_, settings_.defaultPort, workingDirectory_, &why)) {
+    std::fprintf(stderr, "zarlink: settings not saved: %s\n", why.c_str());
+  }
 }
 
 void TMainForm::closeCommPort() {
@@ -450,8 +459,10 @@ void TMainForm::VersionBtnClick() {
 }
 
 void TMainForm::SpeedButton1Click() {
-  const QString manual =
-      QString::fromStdString(FileLocator(workingDirectory_).readPath(FileKind::Data, kManualFileName));
+  const FileLocator files(workingDirectory_);
+  std::string path = settings_.language == 0 ? files.find(FileKind::Data, kChineseManualFileName) : std::string();
+  if (path.empty()) path = files.readPath(FileKind::Data, kManualFileName);
+  const QString manual = QString::fromStdString(path);
   if (openDocument && openDocument(manual)) return;
   QMessageBox box(QMessageBox::NoIcon, productTitle(settings_.language), QString::fromLatin1(kManualFailureText),
                   QMessageBox::Ok, this);
@@ -487,8 +498,7 @@ std::vector<QWidget*> TMainForm::dialogueLocks() const {
   switch (page_) {
     case Page::Program: page = programSheet_->dialogueLocks(); break;
     case Page::Parameter: page = parameterSheet_->dialogueLocks(); break;
-    // The PLC page is held by its transfer buttons only, until it lists its
-    // own controls (editor, file buttons, delay box) in a dialogueLocks().
+    case Page::Plc: page = plcSheet_->dialogueLocks(); break;
     default: break;
   }
   locks.insert(locks.end(), page.begin(), page.end());

@@ -327,6 +327,8 @@ class TMainForm : public QWidget, public Operator, public PageContext {
 
   // Name of the manual opened by the manual button, in the working directory.
   static constexpr const char* kManualFileName = "zarlink-manual.pdf";
+  // The Traditional Chinese manual, opened in the Chinese configuration when present.
+  static constexpr const char* kChineseManualFileName = "zarlink-manual-zh.pdf";
   // Text shown when no viewer could open the manual.
   static constexpr const char* kManualFailureText = "Can't found Acrobat Reader(AcroRd32.exe)!!";
   // Opens a document with the desktop's viewer; replaceable for tests.

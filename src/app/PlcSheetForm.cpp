@@ -12,7 +12,16 @@
 #include "app/QtControls.h"
 #include "app/QtEditorColumn.h"
 #include "app/QtPageContext.h"
+#include "base/FileLocator.h"
 #include "base/Settings.h"
+#include "link/Link.h"
+#include "link/Progress.h"
+#include "plc/PlcFile.h"
+#include "plc/PlcRecords.h"
+#include "plc/PlcTransfer.h"
+#include "ui/OpenFileForm.h"
+#include "ui/QtText.h"
+#include "ui/SaveFileForm.h"
 
 namespace zar {
 
@@ -83,6 +92,7 @@ TPlcSheetForm::TPlcSheetForm(PageContext& app, QWidget* parent) : QWidget(parent
   connect(PLMRcvBtn, &QPushButton::clicked, this, &TPlcSheetForm::PLMRcvBtnClick);
   // The change handler stores what the box accepts.
   connect(TransDelayValue, qOverload<int>(&QSpinBox::valueChanged), this, &TPlcSheetForm::TransDelayValueChange);
+  baseline_ = EditorBaseline(PLMMemo);
 }
 
 void TPlcSheetForm::setCaptions() {
@@ -94,6 +104,12 @@ void TPlcSheetForm::setCaptions() {
 }
 
 std::vector<QPushButton*> TPlcSheetForm::transferButtons() const { return {PLMTrnBtn, PLMRcvBtn}; }
+
+std::vector<QWidget*> TPlcSheetForm::dialogueLocks() const {
+  return {PLMMemo, ReadPLMBtn, WritePLMBtn, TransDelayValue};
+}
+
+QString TPlcSheetForm::pageName() const { return catalogText(app_.catalog(), 51); }
 
 void TPlcSheetForm::hideDelayBox() {
   TransDelayValue->hide();
@@ -113,12 +129,94 @@ void TPlcSheetForm::ClrMsgBtn3Click() { PLMMsgMemo->clear(); }
 
 void TPlcSheetForm::TransDelayValueChange(int value) { app_.settings().plcTransitDelay = value; }
 
-// The PLC files and transfers are handled by their own subsystem; until it
-// is connected here their buttons do nothing.
-void TPlcSheetForm::ReadPLMBtnClick() {}
-void TPlcSheetForm::WritePLMBtnClick() {}
-void TPlcSheetForm::PLMTrnBtnClick() {}
-void TPlcSheetForm::PLMRcvBtnClick() {}
+void TPlcSheetForm::showFileName(const std::string& path) {
+  filePath_ = path;
+  // The path is a file-system name, not a catalog text.
+  PLMFileNameLabel->setText(app_.toQt(app_.GetMessageText(plc::PlcFiles::kFileLabel)) + QString::fromStdString(path));
+}
+
+void TPlcSheetForm::ReadPLMBtnClick() {
+  if (app_.dialogueRunning() || !confirmDiscard(app_, baseline_, pageName())) return;
+  if (!chooseOpenFile(app_.dialogParent(), Page::Plc, app_.fileChoice(), app_.catalog())) return;
+  const std::string path = app_.fileChoice().CurrentFileName;
+  plc::PlcFiles files(app_.messageLog());
+  if (!files.load(path)) return;
+  baseline_.markClean();
+  showFileName(path);
+  PLMMemo->setFocus();
+  scrollToTop(PLMMemo);
+}
+
+void TPlcSheetForm::WritePLMBtnClick() {
+  if (app_.dialogueRunning()) return;
+  if (!chooseSaveFile(app_.dialogParent(), Page::Plc, app_.fileChoice(), app_.catalog())) return;
+  const std::string path = app_.fileChoice().CurrentFileName;
+  if (!confirmReplace(app_, path)) return;
+  plc::PlcFiles files(app_.messageLog());
+  if (!files.save(path)) return;
+  baseline_.markClean();
+  showFileName(path);
+}
+
+// The progress panel: a row of marks that grows with every record, 1 to 11
+// and round again; shown from the first record to the dialogue's end.
+class TPlcSheetForm::MarksView : public ProgressObserver {
+ public:
+  MarksView(QLabel* panel, char mark, Qt::Alignment alignment) : panel_(panel), mark_(mark) {
+    panel_->setAlignment(alignment | Qt::AlignVCenter);
+    panel_->clear();
+  }
+  void progressChanged(const ProgressSnapshot& now) override {
+    if (now.unit != ProgressUnit::Records) return;
+    panel_->setText(QString::fromStdString(plc::progressMarks(now.done, mark_)));
+    panel_->show();
+  }
+  void progressEnded(const ProgressSnapshot&, DialogueOutcome) override { panel_->hide(); }
+
+ private:
+  QLabel* panel_;
+  char mark_;
+};
+
+template <typename Dialogue>
+void TPlcSheetForm::withMarks(char mark, Qt::Alignment alignment, Dialogue&& dialogue) {
+  zar::Progress& progress = app_.link().progress();
+  MarksView marks(Progress, mark, alignment);
+  ProgressObserver* before = progress.observer();
+  progress.setObserver(&marks);
+  dialogue();
+  progress.setObserver(before);
+  Progress->hide();
+}
+
+// The window holds the page's controls (dialogueLocks()) while these run.
+void TPlcSheetForm::PLMTrnBtnClick() {
+  app_.runDialogue([this] {
+    const QString sent = PLMMemo->toPlainText();
+    plc::PlcTransfer transfer(app_.link(), app_.messageLog(), app_.settings().defaultPort,
+                              plc::PlcWorkspace::process());
+    DialogueOutcome outcome = DialogueOutcome::Busy;
+    withMarks('>', Qt::AlignLeft, [&] { outcome = transfer.PLMTrnBtnClick(filePath_, app_.settings().plcTransitDelay); });
+    if (outcome == DialogueOutcome::Done) baseline_.markClean(sent);
+  });
+}
+
+void TPlcSheetForm::PLMRcvBtnClick() {
+  app_.runDialogue([this] {
+    if (!confirmDiscard(app_, baseline_, pageName())) return;
+    plc::PlcTransfer transfer(app_.link(), app_.messageLog(), app_.settings().defaultPort,
+                              plc::PlcWorkspace::process());
+    TmpMemo->clear();
+    const std::string image = FileLocator(app_.workingDirectory()).writePath(FileKind::State, "Mcn.tmp");
+    withMarks('<', Qt::AlignRight, [&] { transfer.PLMRcvBtnClick(image); });
+    QStringList records;
+    for (const std::string& r : transfer.records()) records << QString::fromLatin1(r.data(), static_cast<int>(r.size()));
+    TmpMemo->setPlainText(records.join(QLatin1Char('\n')));
+    if (!transfer.decompiled()) return;
+    baseline_.markClean();
+    scrollToTop(PLMMemo);
+  });
+}
 
 // ---------------------------------------------------------------- keys, mouse
 

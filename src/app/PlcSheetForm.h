@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/QtUnsavedWork.h"
+
 class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
@@ -25,6 +27,13 @@ class TPlcSheetForm : public QWidget {
 
   // The buttons that start a controller dialogue.
   std::vector<QPushButton*> transferButtons() const;
+  // What a PLC dialogue reads or fills, held still while it runs (the
+  // window's dialogue lock): the editor, the file buttons, the delay box.
+  std::vector<QWidget*> dialogueLocks() const;
+  // The editor's text as last opened, received, saved or sent.
+  const EditorBaseline& editorBaseline() const { return baseline_; }
+  // The page's name in questions (its tab caption).
+  QString pageName() const;
   void setCaptions();
 
   // The page's current file path; "Tmp.mcn" each time the page is entered.
@@ -67,7 +76,14 @@ class TPlcSheetForm : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  class MarksView;
+  // Runs one PLC dialogue with the progress panel showing `mark`s.
+  template <typename Dialogue>
+  void withMarks(char mark, Qt::Alignment alignment, Dialogue&& dialogue);
+  void showFileName(const std::string& path);
+
   PageContext& app_;
+  EditorBaseline baseline_;
   std::string filePath_ = "Tmp.mcn";
   bool delayBoxShown_ = false;
 };

@@ -1,8 +1,8 @@
 // zarlink: start-up of the desktop program.
 //
-// The program works in the current directory: "Init.Ini", "Customer.ini",
-// the message catalogs and the parameter data files are found there, and
-// "Init.Ini" is written back there at close.
+// A current directory that holds "Init.Ini" or "Customer.ini" keeps every
+// file of the program; elsewhere the user's and the installed directories
+// do (base/FileLocator.h decides).
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -20,6 +20,7 @@
 #include "app/AboutForm.h"
 #include "app/MainForm.h"
 #include "app/QtScreenshots.h"
+#include "base/FileLocator.h"
 #include "base/Settings.h"
 #include "controller/VirtualController.h"
 #include "ui/MessageCatalog.h"
@@ -45,7 +46,8 @@ StartOptions parseOptions(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral(
       "zarlink: NC programs, parameters and PLC programs between this computer and a ZAR-series NC "
-      "controller on a serial line. Runs in the current directory, which holds its settings and data files."));
+      "controller on a serial line.\n\nFiles in use:\n") +
+      QString::fromStdString(zar::FileLocator().describe()));
   const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
   const QCommandLineOption screenshot(
       QStringLiteral("screenshot"),
@@ -63,7 +65,7 @@ StartOptions parseOptions(int argc, char** argv) {
   const QCommandLineOption virtualState(
       QStringLiteral("virtual-state"),
       QStringLiteral("File in which the virtual controller keeps its slots, parameters and PLC image "
-                     "(default: VirtualController.state in the current directory)."),
+                     "(default: VirtualController.state in the state directory named below)."),
       QStringLiteral("FILE"));
   parser.addOption(help);
   parser.addOption(virtualController);
@@ -103,9 +105,9 @@ StartOptions parseOptions(int argc, char** argv) {
                           .arg(parser.value(virtualController));
     }
   }
-  options.virtualState = parser.isSet(virtualState)
-                             ? parser.value(virtualState)
-                             : QString::fromStdString(zar::controller::defaultStateFile({}));
+  // The default is named only when the controller runs: naming it makes
+  // the user's state directory.
+  if (parser.isSet(virtualState)) options.virtualState = parser.value(virtualState);
   return options;
 }
 
@@ -115,7 +117,8 @@ std::unique_ptr<zar::controller::VirtualController> startVirtualController(const
                                                                          zar::MainFormOptions& form) {
   if (options.virtualCom == 0) return nullptr;
   zar::controller::ControllerConfig config;
-  config.stateFile = options.virtualState.toStdString();
+  config.stateFile = options.virtualState.isEmpty() ? zar::controller::defaultStateFile({})
+                                                    : options.virtualState.toStdString();
   config.samples = true;
   auto controller = std::make_unique<zar::controller::VirtualController>(config);
   std::string error;
@@ -140,6 +143,8 @@ bool hasDisplay() {
 int main(int argc, char** argv) {
   QElapsedTimer startClock;
   startClock.start();
+  // Installed or run from a portable directory: decided before any file is read.
+  zar::FileLocator::usePlaces(zar::FilePlaces::forThisProgram());
 
   const StartOptions options = parseOptions(argc, argv);
   if (!options.error.isEmpty()) {

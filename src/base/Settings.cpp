@@ -192,6 +192,10 @@ std::string formatInitIni(const Settings& s, int selectedPort) {
 bool saveInitIni(const Settings& settings, int selectedPort, const std::string& directory,
                  std::string* error) {
   const std::string path = FileLocator(directory).writePath(FileKind::Config, kInitIniName);
+  if (path.empty()) {
+    if (error) *error = "no directory to keep them in ($HOME is not set)";
+    return false;
+  }
   return replaceFileContent(path, formatInitIni(settings, selectedPort), error);
 }
 

@@ -9,7 +9,8 @@ namespace zar::cli {
 
 void addControllerCommand(CLI::App& app);   // zarctl controller
 void addTransferCommands(CLI::App& app);    // zarctl send/receive/delete
-void addPlcCommands(CLI::App& app);         // zarctl plc compile/decompile/check
+void addPlcCommands(CLI::App& app);         // zarctl plc compile/decompile/check/send/receive/verify
+void addPlcTransferCommands(CLI::App& plc); // zarctl plc send/receive/verify (called by addPlcCommands)
 void addNcCommands(CLI::App& app);          // zarctl nc check/dump/plot
 void addParamCommands(CLI::App& app);       // zarctl param list
 void addPortCommands(CLI::App& app);        // zarctl detect/ports

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <iostream>
 
+#include "base/FileLocator.h"
 #include "controller/ControllerConfig.h"
 #include "ui/Encoding.h"
 
@@ -106,7 +107,7 @@ Session::Session(std::string commandName, const LinkOptions& o) : command(std::m
 
   if (!catalog.load(".", language)) {
     std::cerr << "zarctl " << command << ": no message catalog " << MessageCatalog::fileNameFor(language)
-              << " in the working directory; messages show their numbers\n";
+              << " in " << FileLocator(".").placesText(FileKind::Data) << "; messages show their numbers\n";
     std::string text;
     for (int i = 1; i <= MessageCatalog::kMaxEntries; ++i)
       text += "M" + std::to_string(i) + " [message " + std::to_string(i) + "] \n";

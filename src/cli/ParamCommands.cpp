@@ -111,7 +111,8 @@ void runList(const ListOptions& o) {
     const param::DefinitionFileNames names = param::definitionFileNames(selection.model, selection.version, language);
     std::string looked = names.primary;
     if (names.fallback != names.primary) looked += " or " + names.fallback;
-    fail(command, "no definition file " + looked + " in the working directory", kExitNoDefinitions);
+    fail(command, "no definition file " + looked + " in " + FileLocator(".").placesText(FileKind::Data),
+         kExitNoDefinitions);
   }
 }
 
@@ -121,12 +122,12 @@ void addListCommand(CLI::App& param) {
   o->app = list;
   setExitCodes(list,
                {{"0", "the list was printed"},
-                {"1", "neither definition file name of that model, version and language is in the working "
-                      "directory (the model's address entries, if any, are printed all the same)"},
+                {"1", "neither definition file name of that model, version and language is found "
+                      "(the model's address entries, if any, are printed all the same)"},
                 {"2", "bad arguments"}},
                "Without --model the list is that of model 102; choosing 102 selects version K, 202 "
                "and 302 version SD, as the parameter page does (--version overrides). Data files "
-               "and Customer.ini are read from the working directory.");
+               "and Customer.ini are read from the directories zarctl --help names.");
   list->allow_extras();
   list->add_option("--model", o->model, "Controller model: 102, 202, 302, 101, 200 or 300 (default 102)")
       ->type_name("MODEL");
@@ -226,7 +227,11 @@ void runReceive(const TransferOptions& o) {
   param::ParameterChooser chooser(tables);
   chooser.select(selection);
   const param::ParameterList& list = chooser.list();
-  if (list.empty()) fail(command, "the list of that model and version is empty: no data files in the working directory", kExitFile);
+  if (list.empty()) {
+    fail(command,
+         "the list of that model and version is empty: no data files in " + FileLocator(".").placesText(FileKind::Data),
+         kExitFile);
+  }
   // Checked as the page's items would be: every entry whose number was given.
   std::vector<param::ParameterEntry> checked;
   std::set<std::int32_t> found;
@@ -379,7 +384,7 @@ void runDiff(const TransferOptions& o) {
 }
 
 constexpr std::string_view kTransferNotes =
-    "Defaults come from Init.Ini and Customer.ini in the working directory; messages use its "
+    "Defaults come from Init.Ini and Customer.ini (where zarctl --help says); messages use its "
     "message catalog, the parameter list its data files in the catalog's language.";
 
 void setTransferExitCodes(CLI::App* cmd, const std::string& name) {

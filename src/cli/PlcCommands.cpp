@@ -1,6 +1,6 @@
 // zarctl plc compile|decompile|check: the PLC page's compiler and decompiler
 // on files, for scripts. Results and files are those of the window; errors
-// also name the source line.
+// also name the source line. (send, receive, verify: PlcTransferCommands.cpp)
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -206,7 +206,7 @@ void runDecompile(const std::string& image, const std::string& output, const Com
 }  // namespace
 
 void addPlcCommands(CLI::App& app) {
-  auto* plc = app.add_subcommand("plc", "PLC programs: compile source to an image, decompile an image");
+  auto* plc = app.add_subcommand("plc", "PLC programs: compile, decompile, send to the controller, receive, verify");
   plc->require_subcommand(1);
 
   auto common = std::make_shared<CommonOptions>();
@@ -238,7 +238,7 @@ void addPlcCommands(CLI::App& app) {
   decompile->callback([=] { runDecompile(*image, *output, *common); });
 
   // A failure the catalog describes exits with its message number.
-  const std::string_view notes = "Messages come from the catalog in the working directory.";
+  const std::string_view notes = "Messages come from the catalog in the directories zarctl --help names.";
   for (CLI::App* sourceCommand : {compile, check}) {
     setExitCodes(sourceCommand,
                  {{"0", "success (also for a file that is already an image)"},
@@ -254,6 +254,7 @@ void addPlcCommands(CLI::App& app) {
                 {"2", "bad arguments"},
                 {"172-174, 208, 231", "the image cannot be read or decoded: the catalog message of the failure"}},
                notes);
+  addPlcTransferCommands(*plc);
   setExitCodes(plc, {{"2", "no command, or an unknown one"}}, "Each command lists its own: zarctl plc COMMAND --help.");
 }
 

@@ -170,7 +170,7 @@ CLI::App* addTransfer(CLI::App& app, const std::string& name, const std::string&
                 {"6", "a file could not be read or written, or holds nothing to send"},
                 {"130", "cancelled by Ctrl-C or SIGTERM (nothing more was sent, the port was closed, no output "
                         "was written)"}},
-               "Defaults come from Init.Ini and Customer.ini in the working directory; messages use its "
+               "Defaults come from Init.Ini and Customer.ini (where zarctl --help says); messages use its "
                "message catalog.");
   cmd->allow_extras();
   cmd->add_option(targetName, o->target, targetHelp)->type_name(targetName);

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "base/FileLocator.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 
@@ -38,7 +39,10 @@ bool reportUnknownCommand(CLI::App& app, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"zarctl - talk to a ZAR-series NC controller from the command line"};
+  // Installed or run from a portable directory: decided before any file is read.
+  zar::FileLocator::usePlaces(zar::FilePlaces::forThisProgram());
+  CLI::App app{"zarctl - talk to a ZAR-series NC controller from the command line\n\nFiles in use:\n" +
+               zar::FileLocator(".").describe()};
   app.require_subcommand(1);
   zar::cli::addControllerCommand(app);
   zar::cli::addTransferCommands(app);

@@ -78,6 +78,7 @@ std::string_view faultKindName(FaultKind kind) {
     case FaultKind::Delay: return "delay";
     case FaultKind::Hangup: return "hangup";
     case FaultKind::Reply: return "reply";
+    case FaultKind::Corrupt: return "corrupt";
     case FaultKind::Flood: return "flood";
   }
   return "?";
@@ -181,6 +182,8 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error) {
     fault.kind = FaultKind::Garbage;
   } else if (k == "SHORT") {
     fault.kind = FaultKind::Short;
+  } else if (k == "CORRUPT") {
+    fault.kind = FaultKind::Corrupt;
   } else if (k == "HANGUP") {
     fault.kind = FaultKind::Hangup;
   } else if (k == "DELAY") {
@@ -208,7 +211,7 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error) {
     return fault;
   } else {
     fail(error, "unknown fault kind '" + std::string(kind) +
-                    "' (none, nak, garbage, short, delay=MS, hangup, reply=BYTES, flood=COUNT)");
+                    "' (none, nak, garbage, short, corrupt, delay=MS, hangup, reply=BYTES, flood=COUNT)");
     return std::nullopt;
   }
   if (hasArg) {

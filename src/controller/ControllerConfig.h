@@ -32,6 +32,7 @@ enum class FaultKind {
   Delay,    // the reply comes delayMs later than it would
   Hangup,   // the line is hung up (master closed) instead of replying
   Reply,    // `bytes` instead of the reply (the frame takes effect)
+  Corrupt,  // one byte in the middle of the reply damaged (its lowest bit flipped)
   Flood,    // `count` bytes 0x55 with no line end instead of the reply: a line that keeps talking
 };
 
@@ -66,6 +67,7 @@ struct Fault {
   static Fault delay(std::string step, int ms) {
     return make(std::move(step), FaultKind::Delay, ms);
   }
+  static Fault corrupt(std::string step) { return make(std::move(step), FaultKind::Corrupt); }
   static Fault reply(std::string step, std::string bytes) {
     return make(std::move(step), FaultKind::Reply, 0, std::move(bytes));
   }

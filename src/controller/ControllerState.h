@@ -16,8 +16,8 @@ inline constexpr int kLastSlot = 99;
 inline constexpr size_t kMaxNameLength = 8;
 inline constexpr size_t kMaxProgramLines = 20000;   // per slot
 inline constexpr size_t kMaxLineLength = 1024;      // program line text, bytes
-inline constexpr size_t kMaxPlcImageLines = 8192;   // records of the PLC image
-inline constexpr size_t kMaxPlcLineDigits = 256;    // hex digits per image line
+inline constexpr size_t kMaxPlcImageLines = 65536;  // records of the PLC image (100 000 instructions: 37 510)
+inline constexpr size_t kMaxPlcLineDigits = 510;    // hex digits per image line: 255 bytes, a record's most
 
 struct Program {
   std::string name;                // X02 only; at most 8 characters, no trailing blanks

@@ -561,6 +561,25 @@ TEST_F(MainFormTest, ManualOpensInTheWorkingDirectoryOrSaysWhyNot) {
   EXPECT_EQ(shown, QStringLiteral("Can't found Acrobat Reader(AcroRd32.exe)!!"));
 }
 
+TEST_F(MainFormTest, ManualOfTheProgramsLanguageWithTheEnglishOneInReserve) {
+  QString asked;
+  auto opener = [&asked](const QString& path) {
+    asked = path;
+    return true;
+  };
+  TMainForm& zh = make(0);
+  zh.openDocument = opener;
+  zh.SpeedButton1->click();
+  EXPECT_EQ(asked.toStdString(), (dir_ / "zarlink-manual.pdf").string());  // no Chinese one yet
+  std::ofstream(dir_ / "zarlink-manual-zh.pdf") << "%PDF-1.4\n";
+  zh.SpeedButton1->click();
+  EXPECT_EQ(asked.toStdString(), (dir_ / "zarlink-manual-zh.pdf").string());
+  TMainForm& en = make(1);
+  en.openDocument = opener;
+  en.SpeedButton1->click();
+  EXPECT_EQ(asked.toStdString(), (dir_ / "zarlink-manual.pdf").string());
+}
+
 TEST_F(MainFormTest, VersionButtonShowsTheAboutWindowWithItsCloseButton) {
   writeCatalogs();
   TMainForm& f = make(1);

@@ -67,7 +67,8 @@ std::string indented(const std::string& text) {
 TEST_F(ExitCodesCli, EveryCommandsHelpTableIsTheReadmesAndNamesTheBadArgumentsCode) {
   const std::string readme = readFile(fs::path(ZAR_SOURCE_DIR) / "README.md");
   for (const std::string command : {"", "controller", "send", "receive", "delete", "nc", "nc check", "nc dump",
-                                    "nc plot", "plc", "plc compile", "plc check", "plc decompile", "param",
+                                    "nc plot", "plc", "plc compile", "plc check", "plc decompile", "plc send",
+                                    "plc receive", "plc verify", "param",
                                     "param list", "param receive", "param send", "param diff", "detect", "ports",
                                     "multi", "multi read", "multi write"}) {
     const CliRun r = zarctl(command + " --help");

@@ -100,6 +100,9 @@ TEST_F(ParamCliTest, ListsNumberTabNameInListOrder) {
 }
 
 TEST_F(ParamCliTest, LanguageFromCustomerIniAndMissingFiles) {
+  // The directory of "Init.Ini" is the program's own: nothing is taken
+  // from the installed data, not even the missing "Customer.ini".
+  write("Init.Ini", "");
   write("102ParK.txt", "Chinese file = 7\r\n");
   write("102ParKE.txt", "English file = 8\r\n");
   EXPECT_EQ(zarctl("list").out, "7\tChinese file\n");  // no Customer.ini: Chinese, as the window

@@ -134,6 +134,22 @@ TEST(ControllerFault, FloodPutsBytesWithoutALineEndAndTakesNoCommand) {
   EXPECT_NE(why.find("flood=COUNT"), std::string::npos);
 }
 
+TEST(ControllerFault, CorruptDamagesOneByteOfAStreamedRecord) {
+  Faulty fx({Fault::corrupt("plc.record:2")});
+  fx.ctrl.setPlcImage({"0011", "2233", "44"});
+  fx.pc->ask(f::kLon);
+  fx.pc->send(f::kSqr);
+  EXPECT_EQ(fx.pc->reply(), "\x06" + plcRecord("0011"));
+  std::string damaged = plcRecord("2233");
+  damaged[damaged.size() / 2] ^= 0x01;
+  EXPECT_EQ(fx.pc->reply(), damaged);
+  EXPECT_EQ(fx.pc->reply(), plcRecord("44"));
+  EXPECT_EQ(fx.pc->reply(), f::kFe);
+  auto parsed = parseFault("plc.record:3:corrupt");
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->kind, FaultKind::Corrupt);
+}
+
 TEST(ControllerFault, StepsMatchByIndexOrAnyIndexAndCountDown) {
   Fault every = Fault::reply("store.line", "X\r\n");
   every.times = 0;

@@ -1,0 +1,195 @@
+// The PLC page in the main window, offscreen: its file buttons through the
+// choosers, the send and the receive against a virtual controller behind
+// COM2, and the questions before edited text is dropped.
+
+// Before any Qt header: the controller's state has a member named like Qt's
+// `slots` keyword.
+#include "controller/VirtualController.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/MainForm.h"
+#include "support/ModalDriver.h"
+#include "ui/OpenFileForm.h"
+#include "ui/SaveFileForm.h"
+
+namespace fs = std::filesystem;
+
+namespace zar {
+namespace {
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class PlcPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("zar_plcpage_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const auto& e : fs::directory_iterator(ZAR_DATA_DIR))
+      if (e.path().filename().string().starts_with("Message.")) fs::copy_file(e.path(), dir / e.path().filename());
+    ASSERT_TRUE(ctrl.start());
+    form = std::make_unique<TMainForm>(MainFormOptions{dir.string(), 1, {}});
+    form->portDirectory().overrideDevice(2, ctrl.devicePath());
+    form->COM_Select->setCurrentIndex(1);
+    Settings& s = form->settings();
+    s.timeOut = 300;
+    s.transitMode = 1;
+    s.byteDelay = 0;
+    s.plcTransitDelay = 0;
+    form->setDialogAnswerer([this](std::string_view text, DialogType, const std::vector<ButtonKind>& buttons, int) {
+      if (!buttons.empty() && buttons.front() == ButtonKind::Yes) {
+        windowQuestions.emplace_back(text);
+        return yesNoAnswer;
+      }
+      return static_cast<int>(mrOk);
+    });
+    form->fileChoice().Directory = dir.string();
+    form->PageControl->setCurrentIndex(2);
+  }
+  void TearDown() override {
+    form.reset();
+    ctrl.stop();
+    fs::remove_all(dir);
+  }
+
+  QString messages() const { return form->PLMMsgMemo->toPlainText(); }
+  QString text(int id) const { return form->toQt(form->GetMessageText(id)); }
+  void open(const QString& name) {
+    test::whenModalShown([name](QWidget* modal) {
+      auto* chooser = qobject_cast<TOpenFileForm*>(modal);
+      ASSERT_NE(chooser, nullptr);
+      chooser->FileEdit->setText(name);
+      chooser->OpenOKBtn->click();
+    });
+    form->ReadPLMBtn->click();
+  }
+  void save(const QString& name) {
+    test::whenModalShown([name](QWidget* modal) {
+      auto* chooser = qobject_cast<TSaveFileForm*>(modal);
+      ASSERT_NE(chooser, nullptr);
+      chooser->FileEdit->setText(name);
+      chooser->SaveOKBtn->click();
+    });
+    form->WritePLMBtn->click();
+  }
+
+  fs::path dir;
+  controller::VirtualController ctrl;
+  std::unique_ptr<TMainForm> form;
+  std::vector<std::string> windowQuestions;
+  int yesNoAnswer = mrYes;
+};
+
+TEST_F(PlcPageTest, LoadSaveAndAnOverlongLineRefused) {
+  TMainForm& f = *form;
+  EXPECT_EQ(f.plcFilePath(), "Tmp.mcn");
+  std::ofstream(dir / "a.pmc", std::ios::binary) << "LD 0000\r\nOUT 0500\r\nEND\r\n";
+  open(QStringLiteral("a.pmc"));
+  EXPECT_EQ(f.PLMMemo->toPlainText(), QStringLiteral("LD 0000\nOUT 0500\nEND"));
+  EXPECT_EQ(messages(), text(111) + QStringLiteral("\nPLM ") + text(114).trimmed() + QStringLiteral(":3\n") + text(115));
+  EXPECT_EQ(f.plcFilePath(), (dir / "a.pmc").string());
+  EXPECT_EQ(f.PLMFileNameLabel->text(), text(35) + QString::fromStdString((dir / "a.pmc").string()));
+
+  // A line longer than 255 characters: refused and named, the editor kept.
+  std::ofstream(dir / "long.pmc", std::ios::binary) << "LD 0000 ;" << std::string(300, 'x') << "\r\n";
+  f.ClrMsgBtn3->click();
+  EXPECT_EQ(messages(), QString());
+  open(QStringLiteral("long.pmc"));
+  EXPECT_EQ(f.PLMMemo->toPlainText(), QStringLiteral("LD 0000\nOUT 0500\nEND"));
+  EXPECT_TRUE(messages().contains(QStringLiteral("line 1 is longer than 255")));
+  EXPECT_EQ(f.plcFilePath(), (dir / "a.pmc").string());
+
+  f.PLMMemo->setPlainText(QStringLiteral("LD 0001\nEND"));
+  save(QStringLiteral("b.pmc"));
+  EXPECT_EQ(readFile(dir / "b.pmc"), "LD 0001\r\nEND\r\n");
+  EXPECT_EQ(f.plcFilePath(), (dir / "b.pmc").string());
+  EXPECT_TRUE(messages().endsWith(text(116) + QLatin1Char('\n') + text(117)));
+}
+
+TEST_F(PlcPageTest, SendCompilesBesideTheFileThenReceiveDecompilesIntoTheEditor) {
+  TMainForm& f = *form;
+  std::ofstream(dir / "p.pmc", std::ios::binary) << "LD 0000\r\nTMR 005 #100\r\nOUT 0500\r\nEND\r\n";
+  open(QStringLiteral("p.pmc"));
+  f.PLMTrnBtn->click();
+  ASSERT_TRUE(fs::exists(dir / "p.mcn"));
+  EXPECT_TRUE(messages().endsWith(text(106) + QLatin1Char('\n') + text(107))) << messages().toStdString();
+  EXPECT_FALSE(f.Progress->isVisible());
+  std::vector<std::string> image;
+  std::istringstream in(readFile(dir / "p.mcn"));
+  for (std::string line; std::getline(in, line);) image.push_back(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
+  EXPECT_EQ(ctrl.plcImage(), image);
+  EXPECT_TRUE(f.PLMTrnBtn->isEnabled() && !f.PLMMemo->isReadOnly());
+
+  // Edited text is dropped only when the person agrees.
+  f.PLMMemo->setPlainText(QStringLiteral("MINE"));
+  yesNoAnswer = mrNo;
+  ctrl.clearTraffic();
+  f.PLMRcvBtn->click();
+  EXPECT_EQ(windowQuestions.size(), 1u);
+  EXPECT_TRUE(ctrl.inputFrames().empty());
+  EXPECT_EQ(f.PLMMemo->toPlainText(), QStringLiteral("MINE"));
+
+  yesNoAnswer = mrYes;
+  f.PLMRcvBtn->click();
+  // The records one a line, each with its line end (the last image line has none).
+  EXPECT_EQ(readFile(dir / "Mcn.tmp"), readFile(dir / "p.mcn") + "\r\n");
+  const QStringList lines = f.PLMMemo->toPlainText().split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 4);
+  EXPECT_TRUE(lines[1].startsWith(QStringLiteral("TMR"))) << lines[1].toStdString();
+  EXPECT_EQ(f.TmpMemo->toPlainText().split(QLatin1Char('\n')).size(), static_cast<int>(image.size()));
+  EXPECT_FALSE(f.Progress->isVisible());
+  // Received, the text counts as unchanged: leaving asks nothing more.
+  f.close();
+  QApplication::processEvents();
+  EXPECT_EQ(windowQuestions.size(), 2u);
+}
+
+TEST_F(PlcPageTest, TheDialogueHoldsThePageAndShowsItsMarks) {
+  TMainForm& f = *form;
+  f.PLMMemo->setPlainText(QStringLiteral("0011\n2233\n44"));
+  // The controller takes its time over LOF: a look at the page meanwhile.
+  ctrl.addFault(controller::Fault::delay("plc.lof", 150));
+  bool held = false;
+  QString marks;
+  // Looked at whenever the dialogue lets events through, once all three
+  // records have gone.
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (!marks.isEmpty() || f.Progress->text() != QStringLiteral(">>>")) return;
+    marks = f.Progress->text();
+    held = f.PLMMemo->isReadOnly() && !f.ReadPLMBtn->isEnabled() && !f.WritePLMBtn->isEnabled() &&
+           !f.TransDelayValue->isEnabled() && !f.PLMTrnBtn->isEnabled() && !f.TransBtn->isEnabled();
+  });
+  look.start(5);
+  f.PLMTrnBtn->click();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(marks, QStringLiteral(">>>"));
+  EXPECT_EQ(ctrl.plcImage(), (std::vector<std::string>{"0011", "2233", "44"}));
+  EXPECT_TRUE(!f.PLMMemo->isReadOnly() && f.ReadPLMBtn->isEnabled() && f.TransDelayValue->isEnabled());
+  EXPECT_FALSE(f.Progress->isVisible());
+}
+
+}  // namespace
+}  // namespace zar
