@@ -129,7 +129,7 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   catalog_.load(workingDirectory_, settings_.language);
   dialogCaptions_.setCatalog(catalog_);
   setCaptions();
-  progressStrip_->setCancelCaption(catalogText(catalog_, 75));
+  progressStrip_->setCancelCaption(catalogText(catalog_, 74));  // the Cancel button caption
   // 14. Program page first; parameter tables for model 102, version K.
   PageControl->setCurrentIndex(0);
   LoadAddressTables();

@@ -114,6 +114,7 @@ void TMultipleNCForm::layOut() {
   auto* middle = new QHBoxLayout;
   auto* left = new QVBoxLayout;
   left->addWidget(browser_->DriveComboBox1);
+  browser_->DirectoryLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   left->addWidget(browser_->DirectoryLabel);
   left->addWidget(browser_->DirectoryListBox1, 1);
   left->addWidget(browser_->FilterComboBox1);
@@ -122,6 +123,7 @@ void TMultipleNCForm::layOut() {
   prefix->addWidget(FirstFilenameEdit);
   prefix->addWidget(NewDir);
   left->addLayout(prefix);
+  left->addStretch(1);  // the lists keep their size; the room goes below
   middle->addLayout(left, 1);
   auto* right = new QVBoxLayout;
   right->addWidget(Panel1);
