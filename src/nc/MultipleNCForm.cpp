@@ -42,7 +42,7 @@ TMultipleNCForm::TMultipleNCForm(Settings& settings, FileChoice& files, const Me
   setObjectName(QStringLiteral("MultipleNCForm"));
   setWindowTitle(QString::fromUtf8(catalog.language() == 0 ? "同時寫入或讀出多組ZAR程式"
                                                             : "Read or write multiple programs"));
-  ModeSelect = new TRadioGroup({catalogText(catalog, 131), catalogText(catalog, 132)}, this);
+  ModeSelect = new TRadioGroup({catalogText(catalog, 131), catalogText(catalog, 132)}, this, 2);
   ModeSelect->setObjectName(QStringLiteral("ModeSelect"));
   ModeSelect->setItemIndex(-1);
 
