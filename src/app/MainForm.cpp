@@ -33,6 +33,7 @@
 #include "app/QtControls.h"
 #include "app/QtDialogueLock.h"
 #include "app/QtEditorColumn.h"
+#include "app/QtProgressStrip.h"
 #include "app/QtUnsavedWork.h"
 #include "base/FileLocator.h"
 #include "ui/MessageForm.h"
@@ -111,6 +112,8 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   // The link primitives over the port, with these settings; the port's line
   // events reach this thread through the event loop.
   link_ = std::make_unique<Link>(CommPort, LinkSettings::from(settings_), log_, ports_.get());
+  progressStrip_ = new QtProgressStrip(*link_, this, this);
+  outer->addWidget(progressStrip_);
   CommPort.SetDispatcher([this](std::function<void()> task) {
     if (QThread::currentThread() == thread()) {
       task();
@@ -126,6 +129,7 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
   catalog_.load(workingDirectory_, settings_.language);
   dialogCaptions_.setCatalog(catalog_);
   setCaptions();
+  progressStrip_->setCancelCaption(catalogText(catalog_, 74));  // the Cancel button caption
   // 14. Program page first; parameter tables for model 102, version K.
   PageControl->setCurrentIndex(0);
   LoadAddressTables();
@@ -315,6 +319,7 @@ QString TMainForm::toQt(std::string_view eightBitText) const { return qtext(eigh
 std::string TMainForm::fromQt(const QString& text) const { return eightBit(text, settings_.language); }
 
 void TMainForm::appendMessage(Page page, std::string_view line) { messageArea(page)->appendPlainText(toQt(line)); }
+void TMainForm::clearMessages(Page page) { messageArea(page)->clear(); }
 
 int TMainForm::showCatalogDialog(std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons,
                                  int focus) {
@@ -541,6 +546,9 @@ std::string& TMainForm::plcFilePath() { return plcSheet_->filePath(); }
 bool TMainForm::delayBoxShown() const { return plcSheet_->delayBoxShown(); }
 void TMainForm::LoadAddressTables() { parameterSheet_->LoadAddressTables(); }
 void TMainForm::SetParameterList(int model) { parameterSheet_->SetParameterList(model); }
+void TMainForm::setControllerModel(int modelIndex, int versionIndex, bool rebuildList) {
+  parameterSheet_->takeIdentity(modelIndex, versionIndex, rebuildList);
+}
 
 void TMainForm::ProgramSheetMouseDown(Qt::KeyboardModifiers modifiers) {
   programSheet_->ProgramSheetMouseDown(modifiers);

@@ -61,6 +61,7 @@ struct MainFormOptions {
   std::vector<PortOverride> portOverrides;
 };
 
+class QtProgressStrip;
 class TProgramSheetForm;
 class TParameterSheetForm;
 class TPlcSheetForm;
@@ -84,6 +85,7 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   // ---- Operator
   Page currentPage() const override;
   void appendMessage(Page page, std::string_view line) override;
+  void clearMessages(Page page) override;
   int showCatalogDialog(std::string_view text, DialogType type, const std::vector<ButtonKind>& buttons,
                         int focus) override;
   void beep() override;
@@ -108,6 +110,9 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   // the link's DialogueGuard.
   bool runDialogue(const std::function<void()>& dialogue) override;
   bool dialogueRunning() const override { return dialogueRunning_; }
+  int controllerModel() const override { return ModelIndex; }
+  int controllerVersion() const override { return VersionIndex; }
+  void setControllerModel(int modelIndex, int versionIndex, bool rebuildList) override;
   // The file choosers' shared state (chosen path, remembered names).
   FileChoice& fileChoice() override { return fileChoice_; }
   QWidget* dialogParent() override { return this; }
@@ -186,6 +191,9 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   // rebuilt for a model (and the current version and language).
   void LoadAddressTables();
   void SetParameterList(int model);
+
+  // The strip under the pages that follows a running dialogue.
+  QtProgressStrip* progressStrip() const { return progressStrip_; }
 
   // ---- Controls. Program page.
   QTabWidget* PageControl = nullptr;
@@ -357,6 +365,7 @@ class TMainForm : public QWidget, public Operator, public PageContext {
   DialogAnswerer answerer_;
   std::unique_ptr<PortDirectory> ports_;
   std::unique_ptr<Link> link_;
+  QtProgressStrip* progressStrip_ = nullptr;
   PortDescriber describePort_;
   std::function<void()> firstPaint_;
   bool dialogueRunning_ = false;

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -196,6 +197,21 @@ void TParameterSheetForm::SetParameterList(int model) {
   }
   ParaCheckListBox->scrollToTop();
   ParaCheckListBox->setUpdatesEnabled(true);
+}
+
+void TParameterSheetForm::takeIdentity(int modelIndex, int versionIndex, bool rebuildList) {
+  using B = param::SelectorButton;
+  static constexpr B models[] = {B::ZAR102, B::ZAR202, B::ZAR302, B::ZAR101, B::ZAR200, B::ZAR300};
+  if (modelIndex < 0 || modelIndex > 5) return;
+  ModelIndex = modelIndex;
+  VersionIndex = versionIndex;
+  QRadioButton* model = selectorRadio(models[modelIndex]);
+  QRadioButton* version = versionRadio(versionIndex);
+  const QSignalBlocker quietModel(model);
+  const QSignalBlocker quietVersion(version);
+  model->setChecked(true);
+  version->setChecked(true);
+  if (rebuildList) SetParameterList(modelIndex);
 }
 
 const param::ParameterList& TParameterSheetForm::parameterList() const {

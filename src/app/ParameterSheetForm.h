@@ -49,6 +49,9 @@ class TParameterSheetForm : public QWidget {
   // (and the current version and language), every item unchecked.
   void LoadAddressTables();
   void SetParameterList(int model);
+  // Shows a model and version found by the port search (the radio buttons
+  // checked, no enter handler run); with `rebuildList` the list follows.
+  void takeIdentity(int modelIndex, int versionIndex, bool rebuildList);
   // The list behind the check list: item i is entry i.
   const param::ParameterList& parameterList() const;
   // The entries whose items are checked, in list order.

@@ -18,6 +18,9 @@
 #include "app/QtControls.h"
 #include "app/QtEditorColumn.h"
 #include "app/QtPageContext.h"
+#include "link/AutoDetect.h"
+#include "nc/MultipleNCForm.h"
+#include "nc/MultipleTransfer.h"
 #include "app/QtRadioGroup.h"
 #include "base/Settings.h"
 #include "nc/ProgramFile.h"
@@ -332,10 +335,54 @@ void TProgramSheetForm::SimulatorBtnClick() {
                app_.workingDirectory());
 }
 
-// The service functions are handled by their own subsystem; until it is
-// connected here their buttons do nothing.
-void TProgramSheetForm::AutoDetectBtnClick() {}
-void TProgramSheetForm::MultipleBtnClick() {}
+void TProgramSheetForm::AutoDetectBtnClick() {
+  bool found = false;
+  DetectIdentity id{TypeSel->itemIndex(), app_.controllerModel(), app_.controllerVersion()};
+  app_.runDialogue([&] {
+    AutoDetect detect(app_.link(), app_.messageLog());
+    const DetectReport r = detect.run(AutoDetect::comPorts(COM_Select->count()), id);
+    if (r.outcome == DialogueOutcome::Busy) return;
+    found = r.end == DetectEnd::Found;
+    // The port found stays selected (and is saved as the default at close);
+    // a search that found none goes back to COM1.
+    if (r.end != DetectEnd::Stopped) COM_Select->setCurrentIndex(r.portIndex);
+  });
+  // Whatever the answers decided stays, also when the search stopped early.
+  if (id.typeIndex != TypeSel->itemIndex()) TypeSel->setItemIndex(id.typeIndex);
+  app_.setControllerModel(id.modelIndex, id.versionIndex, found);
+}
+
+void TProgramSheetForm::MultipleBtnClick() {
+  MultipleBtn->hide();
+  if (app_.dialogueRunning() || !confirmDiscard(app_, baseline_, pageName())) return;
+  nc::MultipleChoice choice;
+  {
+    TMultipleNCForm form(app_.settings(), app_.fileChoice(), app_.catalog(), app_.dialogParent());
+    form.exec();
+    choice = form.choice();
+  }
+  if (!choice.confirmed) return;
+  app_.fileChoice().CurrentFileName = choice.directory;
+  app_.runDialogue([&] {
+    const nc::ProgramPage before = programPage();
+    nc::ProgramPage page = before;
+    nc::MultipleTransfer run(app_.link(), app_.messageLog());
+    // The page follows the run: the program being handled and its file.
+    run.onProgram = [this](const nc::ProgramPage& p, const std::string& path) {
+      ProgNoEdit->setValue(p.slot);
+      ProgNameEdit->setText(app_.toQt(p.progName));
+      if (!path.empty()) FileNameLabel->setText(fileNameLabelText(path));
+    };
+    if (choice.mode == 0)
+      run.readSlots(choice.chosenSlots, choice.prefix, choice.directory, page);
+    else
+      run.writeFiles(choice.files, choice.directory, app_.settings().multipleConfirm, page);
+    takeProgramNames(before, page);
+    // The editor holds the last program, which its file holds too.
+    baseline_.markClean();
+    scrollToTop(ProgramMemo);
+  });
+}
 
 // ---------------------------------------------------------------- keys, mouse
 

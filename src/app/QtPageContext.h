@@ -44,6 +44,12 @@ class PageContext {
   virtual bool runDialogue(const std::function<void()>& dialogue) = 0;
   virtual bool dialogueRunning() const = 0;
 
+  // The parameter page's model (0..5) and version (0..2), which the port
+  // search sets; with `rebuildList` the parameter list follows them.
+  virtual int controllerModel() const = 0;
+  virtual int controllerVersion() const = 0;
+  virtual void setControllerModel(int modelIndex, int versionIndex, bool rebuildList) = 0;
+
   // The file choosers' shared state (chosen path, remembered names).
   virtual FileChoice& fileChoice() = 0;
   // The window, as the parent of the dialogs a page opens.

@@ -2,20 +2,23 @@
 
 #include <QButtonGroup>
 #include <QRadioButton>
-#include <QVBoxLayout>
+#include <QGridLayout>
+
+#include <algorithm>
 
 namespace zar {
 
-TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(parent) {
+TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent, int columns) : QGroupBox(parent) {
   group_ = new QButtonGroup(this);
-  auto* layout = new QVBoxLayout(this);
+  columns = std::max(columns, 1);
+  auto* layout = new QGridLayout(this);
   layout->setContentsMargins(10, 4, 8, 6);
   layout->setSpacing(2);
   for (int i = 0; i < items.size(); ++i) {
     auto* button = new QRadioButton(items[i], this);
     button->setObjectName(QStringLiteral("%1Item%2").arg(objectName()).arg(i));
     group_->addButton(button, i);
-    layout->addWidget(button);
+    layout->addWidget(button, i / columns, i % columns);
   }
   connect(group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
     if (checked) emit itemIndexChanged(id);

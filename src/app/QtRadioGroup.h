@@ -13,7 +13,8 @@ namespace zar {
 class TRadioGroup : public QGroupBox {
   Q_OBJECT
  public:
-  TRadioGroup(const QStringList& items, QWidget* parent = nullptr);
+  // `columns` > 1 sets the items side by side, filled row by row.
+  TRadioGroup(const QStringList& items, QWidget* parent = nullptr, int columns = 1);
   int itemIndex() const;
   void setItemIndex(int index);
   QRadioButton* item(int index) const;

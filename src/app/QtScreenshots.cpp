@@ -1,6 +1,8 @@
 #include "app/QtScreenshots.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QDir>
 #include <QPixmap>
 #include <QPushButton>
@@ -10,6 +12,8 @@
 #include <cstdio>
 
 #include "app/AboutForm.h"
+#include "app/QtRadioGroup.h"
+#include "nc/MultipleNCForm.h"
 
 namespace zar {
 namespace {
@@ -62,6 +66,17 @@ int takeScreenshots(const QString& directory, const MainFormOptions& options) {
   form.PageControl->setCurrentIndex(2);
   ok = save(&form, dir, lang + QStringLiteral("-main-plc-1400x900")) && ok;
   form.resize(TMainForm::kClientWidth, TMainForm::kClientHeight);
+
+  // The many-programs dialog, reading: a few slots chosen.
+  {
+    TMultipleNCForm multiple(form.settings(), form.fileChoice(), form.catalog(), &form);
+    multiple.ModeSelect->setItemIndex(0);
+    for (int slot : {1, 2, 3, 60}) multiple.CheckBox[slot - 1]->setChecked(true);
+    multiple.FirstFilenameEdit->setText(QStringLiteral("JOB"));
+    multiple.show();
+    ok = save(&multiple, dir, lang + QStringLiteral("-multiple-read")) && ok;
+    multiple.hide();
+  }
 
   TAboutForm about(form.language(), form.catalog(), false, &form);
   about.show();

@@ -13,6 +13,8 @@ void addPlcCommands(CLI::App& app);         // zarctl plc compile/decompile/chec
 void addPlcTransferCommands(CLI::App& plc); // zarctl plc send/receive/verify (called by addPlcCommands)
 void addNcCommands(CLI::App& app);          // zarctl nc check/dump/plot
 void addParamCommands(CLI::App& app);       // zarctl param list
+void addPortCommands(CLI::App& app);        // zarctl detect/ports
+void addMultiCommands(CLI::App& app);       // zarctl multi read/write
 void addBackupCommand(CLI::App& app);       // zarctl backup
 
 }  // namespace zar::cli

@@ -16,13 +16,12 @@
 #include <string_view>
 
 #include "link/Progress.h"
+#include "link/ProgressText.h"
 
 namespace zar::cli {
 
-// "812 B", "3.6 kB", "1.2 MB".
-std::string formatBytes(double bytes);
-// "0:07", "12:30", "1:02:03".
-std::string formatDuration(double seconds);
+using zar::formatBytes;
+using zar::formatDuration;
 // The line for a snapshot (no terminal control characters). `ended`: the
 // final form, with the time taken and, unless Done, how it ended.
 std::string formatProgressLine(std::string_view label, const ProgressSnapshot& now,

@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
   zar::cli::addPlcCommands(app);
   zar::cli::addNcCommands(app);
   zar::cli::addParamCommands(app);
+  zar::cli::addPortCommands(app);
+  zar::cli::addMultiCommands(app);
   zar::cli::addBackupCommand(app);
   // Set last: a command made after it would take it as its own footer.
   zar::cli::setExitCodes(&app,

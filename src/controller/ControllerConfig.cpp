@@ -79,6 +79,7 @@ std::string_view faultKindName(FaultKind kind) {
     case FaultKind::Hangup: return "hangup";
     case FaultKind::Reply: return "reply";
     case FaultKind::Corrupt: return "corrupt";
+    case FaultKind::Flood: return "flood";
   }
   return "?";
 }
@@ -201,9 +202,16 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error) {
     }
     fault.bytes = *bytes;
     return fault;
+  } else if (k == "FLOOD") {
+    fault.kind = FaultKind::Flood;
+    if (!hasArg || !parseInt(arg, fault.count) || fault.count < 1 || fault.count > (1 << 24)) {
+      fail(error, "flood needs a byte count from 1 to 16777216: flood=COUNT");
+      return std::nullopt;
+    }
+    return fault;
   } else {
     fail(error, "unknown fault kind '" + std::string(kind) +
-                    "' (none, nak, garbage, short, corrupt, delay=MS, hangup, reply=BYTES)");
+                    "' (none, nak, garbage, short, corrupt, delay=MS, hangup, reply=BYTES, flood=COUNT)");
     return std::nullopt;
   }
   if (hasArg) {

@@ -33,6 +33,7 @@ enum class FaultKind {
   Hangup,   // the line is hung up (master closed) instead of replying
   Reply,    // `bytes` instead of the reply (the frame takes effect)
   Corrupt,  // one byte in the middle of the reply damaged (its lowest bit flipped)
+  Flood,    // `count` bytes 0x55 with no line end instead of the reply: a line that keeps talking
 };
 
 // The bytes a Garbage fault puts on the line: a terminated line that is
@@ -47,6 +48,7 @@ struct Fault {
   FaultKind kind = FaultKind::NoReply;
   int delayMs = 0;    // Delay
   std::string bytes;  // Reply
+  int count = 0;      // Flood
   int times = 1;
 
   static Fault make(std::string step, FaultKind kind, int delayMs = 0, std::string bytes = {}) {
@@ -69,10 +71,15 @@ struct Fault {
   static Fault reply(std::string step, std::string bytes) {
     return make(std::move(step), FaultKind::Reply, 0, std::move(bytes));
   }
+  static Fault flood(std::string step, int count) {
+    Fault f = make(std::move(step), FaultKind::Flood);
+    f.count = count;
+    return f;
+  }
 };
 
 // Parses "STEP[:N]:KIND[=ARG][*TIMES]" as given to `zarctl controller --fault`:
-// kinds none, nak, garbage, short, hangup, delay=MS, reply=BYTES (C escapes
+// kinds none, nak, garbage, short, hangup, delay=MS, reply=BYTES, flood=COUNT (C escapes
 // \r \n \t \\ \xHH; write ':' and '*' as \x3a and \x2a). TIMES 0 = every time.
 // Returns nothing and sets *error on a malformed text.
 std::optional<Fault> parseFault(std::string_view text, std::string* error = nullptr);

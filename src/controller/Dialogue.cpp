@@ -224,6 +224,10 @@ Response Dialogue::answer(std::string step, std::string normal, Apply&& apply) {
       apply();
       if (!r.bytes.empty()) r.bytes[r.bytes.size() / 2] ^= 0x01;
       break;
+    case FaultKind::Flood:
+      // Not applied: a line that only babbles has taken no command.
+      r.bytes.assign(static_cast<size_t>(fault->count), '\x55');
+      break;
   }
   return r;
 }

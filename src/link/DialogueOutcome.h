@@ -19,6 +19,7 @@ enum class DialogueOutcome {
   BadValue,      // a value came back that is not one (a parameter value that is no number)
   Busy,          // another dialogue holds the link
   Cancelled,     // stopped on request (Link::requestCancel): nothing more was sent
+  FileFailed,    // a file the dialogue reads or writes could not be (its reason was written)
 };
 
 // A short lower-case English name ("done", "link failed"), for logs and exit texts.

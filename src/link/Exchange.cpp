@@ -32,6 +32,7 @@ std::string_view outcomeName(DialogueOutcome outcome) {
     case DialogueOutcome::BadValue: return "bad value";
     case DialogueOutcome::Busy: return "busy";
     case DialogueOutcome::Cancelled: return "cancelled";
+    case DialogueOutcome::FileFailed: return "file failed";
   }
   return "?";
 }

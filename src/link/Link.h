@@ -137,6 +137,7 @@ class Link {
   // Opens `path` at every ConnectRS232 instead of the list index's COM name
   // (zarctl --port /dev/ttyUSB0); empty: COM names again.
   void setDevicePath(std::string path) { devicePath_ = std::move(path); }
+  const std::string& devicePath() const { return devicePath_; }
   // Device name set by the last ConnectRS232 ("COM3", or the path set).
   const std::string& deviceName() const { return deviceName_; }
   // Why the last ConnectRS232 left the port closed, naming the device tried

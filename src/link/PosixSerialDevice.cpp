@@ -190,6 +190,18 @@ void makeRaw(termios2& t) {
   t.c_cc[VTIME] = 0;
 }
 
+// Many USB serial adapters hold received bytes up to 16 ms before passing
+// them on; with one short reply per program line that is more than the
+// whole wire time. Asking for low latency costs nothing where the driver
+// does not know it: it is only a request, and the open never fails for it.
+static void askLowLatency(int fd) {
+  serial_struct serial {};
+  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  if (serial.flags & ASYNC_LOW_LATENCY) return;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  ::ioctl(fd, TIOCSSERIAL, &serial);
+}
+
 int PosixSerialDevice::open(const std::string& path) {
   if (fd_ >= 0) return EBUSY;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -225,6 +237,7 @@ int PosixSerialDevice::open(const std::string& path) {
     termios2 raw = saved_;
     makeRaw(raw);
     ::ioctl(fd, TCSETS2, &raw);
+    if (!isPty_) askLowLatency(fd);
     std::lock_guard lock(countMutex_);
     haveCounters_ = ::ioctl(fd, TIOCGICOUNT, &errorBase_) == 0;
     eventBase_ = errorBase_;

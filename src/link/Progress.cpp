@@ -10,6 +10,7 @@ std::string_view unitName(ProgressUnit unit) {
     case ProgressUnit::Lines: return "lines";
     case ProgressUnit::Records: return "records";
     case ProgressUnit::Parameters: return "parameters";
+    case ProgressUnit::Programs: return "programs";
   }
   return "";
 }

@@ -27,9 +27,9 @@ namespace zar {
 
 // What a dialogue counts. None: it has not begun counting (it is still
 // asking the controller, or it has nothing to count: a delete).
-enum class ProgressUnit { None, Lines, Records, Parameters };
+enum class ProgressUnit { None, Lines, Records, Parameters, Programs };
 
-// "lines", "records", "parameters" ("" for None), for the plain-English views.
+// "lines", "records", "parameters", "programs" ("" for None), for the plain-English views.
 std::string_view unitName(ProgressUnit unit);
 
 struct ProgressSnapshot {

@@ -41,6 +41,9 @@ class Operator {
 
   // Appends one line to a page's message area (MsgMemo, ParMsgMemo, PLMMsgMemo).
   virtual void appendMessage(Page page, std::string_view line) = 0;
+  // Empties a page's message area (a run of many programs starts each
+  // program on a clean one). A view that keeps a running log may ignore it.
+  virtual void clearMessages(Page page) { (void)page; }
 
   // Shows the main window's catalog dialog (modal) and returns the dialog
   // result of the pressed button, or the cancel button's result when it is

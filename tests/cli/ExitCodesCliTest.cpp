@@ -69,7 +69,8 @@ TEST_F(ExitCodesCli, EveryCommandsHelpTableIsTheReadmesAndNamesTheBadArgumentsCo
   for (const std::string command : {"", "controller", "send", "receive", "delete", "nc", "nc check", "nc dump",
                                     "nc plot", "plc", "plc compile", "plc check", "plc decompile", "plc send",
                                     "plc receive", "plc verify", "param", "param list", "param receive",
-                                    "param send", "param diff", "backup"}) {
+                                    "param send", "param diff", "detect", "ports", "multi", "multi read",
+                                    "multi write", "backup"}) {
     const CliRun r = zarctl(command + " --help");
     ASSERT_EQ(r.code, 0) << command;
     const std::string table = exitCodeTable(r.out);

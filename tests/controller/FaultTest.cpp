@@ -119,6 +119,21 @@ TEST(ControllerFault, ReplyInjectsChosenBytes) {
   EXPECT_EQ(fx.pc->ask(f::kAck), f::kAttention);
 }
 
+TEST(ControllerFault, FloodPutsBytesWithoutALineEndAndTakesNoCommand) {
+  Faulty fx({Fault::flood("plc.lon", 300)});
+  // Read as the link reads: at most 75 bytes, no terminator in sight.
+  EXPECT_EQ(fx.pc->ask(f::kLon), std::string(75, 'U'));
+  EXPECT_EQ(fx.pc->drain(300), std::string(225, 'U'));
+  const auto parsed = parseFault("plc.lon:flood=4096*0");
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->kind, FaultKind::Flood);
+  EXPECT_EQ(parsed->count, 4096);
+  std::string why;
+  EXPECT_FALSE(parseFault("plc.lon:flood", &why));
+  EXPECT_FALSE(parseFault("plc.lon:flood=0", &why));
+  EXPECT_NE(why.find("flood=COUNT"), std::string::npos);
+}
+
 TEST(ControllerFault, CorruptDamagesOneByteOfAStreamedRecord) {
   Faulty fx({Fault::corrupt("plc.record:2")});
   fx.ctrl.setPlcImage({"0011", "2233", "44"});

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "link/NetworkSerialDevice.h"
+#include "link/PortInfo.h"
 #include "link/PortNames.h"
 #include "link/ScriptedServer.h"
 #include "link/ThreadComm.h"
@@ -77,6 +78,10 @@ TEST(NetworkPortName, PortsIniCarriesNetworkPorts) {
   EXPECT_EQ(ports.describe(5), "rfc2217://10.0.0.5:4001");
   ASSERT_EQ(ports.entries().size(), 1u);
   EXPECT_TRUE(ports.entries()[0].present);
+  const std::vector<PortInfo> info = describePorts(ports, (dir / "dev").string(), (dir / "sys").string());
+  ASSERT_EQ(info.size(), 1u);
+  EXPECT_TRUE(info[0].present);
+  EXPECT_EQ(info[0].driver, "serial server (RFC 2217)");
   std::filesystem::remove_all(dir);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/Progress.h"
+#include "link/ProgressText.h"
 
 namespace zar {
 namespace {
@@ -114,6 +115,28 @@ TEST(ProgressSnapshotTest, FractionAndNames) {
   EXPECT_EQ(s.fraction(), 1.0);
   EXPECT_EQ(unitName(ProgressUnit::Parameters), "parameters");
   EXPECT_EQ(unitName(ProgressUnit::None), "");
+}
+
+TEST(ProgressText, WindowEstimateSaysUnitsAndTimeLeft) {
+  ProgressSnapshot s;
+  s.running = true;
+  s.bytesSent = 1500;
+  EXPECT_EQ(progressEstimate(s), "1.5 kB");  // nothing counted yet
+  s.unit = ProgressUnit::Lines;
+  s.done = 120;
+  s.total = 302;
+  s.secondsLeft = 15.2;
+  EXPECT_EQ(progressEstimate(s), "120/302 lines  0:15 left");
+  s.unit = ProgressUnit::Programs;
+  s.done = 12;
+  s.total = 68;
+  s.secondsLeft = 3725;
+  EXPECT_EQ(progressEstimate(s), "12/68 programs  1:02:05 left");
+  s.total.reset();
+  s.secondsLeft.reset();
+  s.bytesPerSecond = 960;
+  EXPECT_EQ(progressEstimate(s), "12 programs  960 B/s");
+  EXPECT_EQ(unitName(ProgressUnit::Programs), "programs");
 }
 
 }  // namespace

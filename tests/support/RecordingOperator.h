@@ -29,6 +29,9 @@ class RecordingOperator : public Operator {
 
   Page currentPage() const override { return page; }
   void appendMessage(Page p, std::string_view line) override { messages[p].emplace_back(line); }
+  // The lines stay for assertions; the clearing is counted.
+  void clearMessages(Page p) override { ++clears[p]; }
+  std::map<Page, int> clears;
   int showCatalogDialog(std::string_view text, DialogType type,
                         const std::vector<ButtonKind>& buttons, int) override {
     dialogs.push_back({std::string(text), type, buttons});
