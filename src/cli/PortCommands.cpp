@@ -12,6 +12,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/LinkSession.h"
 #include "link/AutoDetect.h"
+#include "link/NetworkSerialDevice.h"
 #include "link/PortInfo.h"
 #include "link/PortNames.h"
 
@@ -34,13 +35,18 @@ void runDetect(const DetectOptions& o) {
   std::vector<DetectPort> ports;
   std::vector<std::string> labels;
   for (const std::string& p : o.ports) {
-    if (p.starts_with('/')) {
+    if (p.starts_with('/') || isNetworkPortName(p)) {
+      std::string why;
+      if (!p.starts_with('/') && !parseNetworkPort(p, &why)) fail(command, "--port " + p + ": " + why, kExitUsage);
       ports.push_back({static_cast<int>(ports.size()), p});
       labels.push_back(p);
       continue;
     }
     const int n = PortDirectory::comNumberOf(p);
-    if (n == 0) fail(command, "--port must be COM1 to COM99 or a device path, not '" + p + "'", kExitUsage);
+    if (n == 0)
+      fail(command,
+           "--port must be COM1 to COM99, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT, not '" + p + "'",
+           kExitUsage);
     ports.push_back({n - 1, {}});
     labels.push_back("COM" + std::to_string(n));
   }
