@@ -159,33 +159,45 @@ void TPlcSheetForm::WritePLMBtnClick() {
 }
 
 // The progress panel: a row of marks that grows with every record, 1 to 11
-// and round again; shown from the first record to the dialogue's end.
+// and round again; shown from the first record to the dialogue's end. It
+// passes every report on to the window's progress strip, so the strip's
+// estimate, Cancel and Escape work for PLC transfers as for the others.
 class TPlcSheetForm::MarksView : public ProgressObserver {
  public:
-  MarksView(QLabel* panel, char mark, Qt::Alignment alignment) : panel_(panel), mark_(mark) {
+  MarksView(QLabel* panel, char mark, Qt::Alignment alignment, ProgressObserver* next)
+      : panel_(panel), mark_(mark), next_(next) {
     panel_->setAlignment(alignment | Qt::AlignVCenter);
     panel_->clear();
   }
-  void progressChanged(const ProgressSnapshot& now) override {
-    if (now.unit != ProgressUnit::Records) return;
-    panel_->setText(QString::fromStdString(plc::progressMarks(now.done, mark_)));
-    panel_->show();
+  void progressStarted() override {
+    if (next_) next_->progressStarted();
   }
-  void progressEnded(const ProgressSnapshot&, DialogueOutcome) override { panel_->hide(); }
+  void progressChanged(const ProgressSnapshot& now) override {
+    if (now.unit == ProgressUnit::Records) {
+      panel_->setText(QString::fromStdString(plc::progressMarks(now.done, mark_)));
+      panel_->show();
+    }
+    if (next_) next_->progressChanged(now);
+  }
+  void progressEnded(const ProgressSnapshot& last, DialogueOutcome outcome) override {
+    panel_->hide();
+    if (next_) next_->progressEnded(last, outcome);
+  }
 
  private:
   QLabel* panel_;
   char mark_;
+  ProgressObserver* next_;
 };
 
 template <typename Dialogue>
 void TPlcSheetForm::withMarks(char mark, Qt::Alignment alignment, Dialogue&& dialogue) {
   zar::Progress& progress = app_.link().progress();
-  MarksView marks(Progress, mark, alignment);
-  ProgressObserver* before = progress.observer();
+  ProgressObserver* strip = progress.observer();
+  MarksView marks(Progress, mark, alignment, strip);
   progress.setObserver(&marks);
   dialogue();
-  progress.setObserver(before);
+  progress.setObserver(strip);
   Progress->hide();
 }
 

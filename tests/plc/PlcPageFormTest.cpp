@@ -25,6 +25,7 @@
 #include <sstream>
 
 #include "app/MainForm.h"
+#include "app/QtProgressStrip.h"
 #include "support/ModalDriver.h"
 #include "ui/OpenFileForm.h"
 #include "ui/SaveFileForm.h"
@@ -168,10 +169,14 @@ TEST_F(PlcPageTest, SendCompilesBesideTheFileThenReceiveDecompilesIntoTheEditor)
 
 TEST_F(PlcPageTest, TheDialogueHoldsThePageAndShowsItsMarks) {
   TMainForm& f = *form;
+  f.show();
   f.PLMMemo->setPlainText(QStringLiteral("0011\n2233\n44"));
   // The controller takes its time over LOF: a look at the page meanwhile.
   ctrl.addFault(controller::Fault::delay("plc.lof", 150));
+  f.link().progress().setNotifyInterval(std::chrono::milliseconds(0));
   bool held = false;
+  bool stripShown = false;
+  QString estimate;
   QString marks;
   // Looked at whenever the dialogue lets events through, once all three
   // records have gone.
@@ -181,11 +186,17 @@ TEST_F(PlcPageTest, TheDialogueHoldsThePageAndShowsItsMarks) {
     marks = f.Progress->text();
     held = f.PLMMemo->isReadOnly() && !f.ReadPLMBtn->isEnabled() && !f.WritePLMBtn->isEnabled() &&
            !f.TransDelayValue->isEnabled() && !f.PLMTrnBtn->isEnabled() && !f.TransBtn->isEnabled();
+    // The marks come on top of the window's strip, not instead of it.
+    stripShown = f.progressStrip()->isVisible();
+    estimate = f.progressStrip()->TransferEstimate->text();
   });
   look.start(5);
   f.PLMTrnBtn->click();
   EXPECT_TRUE(held);
   EXPECT_EQ(marks, QStringLiteral(">>>"));
+  EXPECT_TRUE(stripShown);
+  EXPECT_TRUE(estimate.startsWith(QStringLiteral("3/3 records"))) << estimate.toStdString();
+  EXPECT_FALSE(f.progressStrip()->isVisible());
   EXPECT_EQ(ctrl.plcImage(), (std::vector<std::string>{"0011", "2233", "44"}));
   EXPECT_TRUE(!f.PLMMemo->isReadOnly() && f.ReadPLMBtn->isEnabled() && f.TransDelayValue->isEnabled());
   EXPECT_FALSE(f.Progress->isVisible());
