@@ -54,7 +54,8 @@ int exitCodeOf(DialogueOutcome outcome) {
     case O::Declined: return kExitDeclined;
     case O::Cancelled: return kExitCancelled;
     case O::EmptyEditor:
-    case O::LineFormat: return kExitFile;
+    case O::LineFormat:
+    case O::FileFailed: return kExitFile;
     default: return kExitLink;  // the line, a record too long or damaged
   }
 }

@@ -254,7 +254,7 @@ DialogueOutcome PlcTransfer::PLMRcvBtnClick(const std::string& imagePath) {
   std::string why;
   if (!replaceFileContent(imagePath, imageText(records_), &why)) {
     x_.message(0, "Cannot write " + imagePath + ": " + why + "; the received program is not decompiled.");
-    return DialogueOutcome::LinkFailed;
+    return DialogueOutcome::FileFailed;
   }
   x_.op().setEditorLines(Page::Plc, {});
   decompile_ = DecompilePlcImage(imagePath, workspace_, x_.log());

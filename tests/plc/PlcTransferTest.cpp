@@ -184,6 +184,15 @@ TEST(PlcTransfer, TheReceiveTraceWritesEachLaterRecordIntoTheMessageArea) {
   EXPECT_FALSE(std::filesystem::exists(rig.file("Mcn.tmp")));  // the dialogue alone writes nothing
 }
 
+TEST(PlcTransfer, AnImageThatCannotBeWrittenIsAFileFailureAndTheEditorStays) {
+  test::Rig rig;
+  rig.ctrl.setPlcImage({"0011", "5566"});
+  rig.editor() = {"held"};
+  EXPECT_EQ(rig.transfer.PLMRcvBtnClick(rig.file("no-such-dir/Mcn.tmp")), DialogueOutcome::FileFailed);
+  EXPECT_FALSE(rig.transfer.decompiled());
+  EXPECT_EQ(rig.editor(), V{"held"});
+}
+
 // A damaged record is named; the editor and the files keep what they held.
 struct Damage {
   Fault fault;
