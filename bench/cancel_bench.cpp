@@ -14,31 +14,16 @@
 #include <thread>
 #include <vector>
 
+#include "BenchRig.h"
 #include "controller/VirtualController.h"
 #include "link/Link.h"
 #include "nc/ProgramTransfer.h"
-#include "ui/Operator.h"
 
 namespace {
 
 using namespace zar;
+using bench::QuietOperator;
 using Clock = std::chrono::steady_clock;
-
-// Answers every confirmation with OK, keeps the editor, drops message lines.
-class QuietOperator : public Operator {
- public:
-  std::vector<std::string> editor;
-  Page currentPage() const override { return Page::Program; }
-  void appendMessage(Page, std::string_view) override {}
-  int showCatalogDialog(std::string_view, DialogType, const std::vector<ButtonKind>&, int) override { return mrOk; }
-  void beep() override {}
-  void processEvents() override {}
-  std::vector<std::string> editorLines(Page) const override { return editor; }
-  void setEditorLines(Page, const std::vector<std::string>& lines) override { editor = lines; }
-  void appendEditorLine(Page, std::string_view line) override { editor.emplace_back(line); }
-  size_t editorLineCount(Page) const override { return editor.size(); }
-  std::string editorLine(Page, size_t i) const override { return i < editor.size() ? editor[i] : std::string(); }
-};
 
 constexpr size_t kCancelAtFrame = 200;
 
@@ -48,25 +33,14 @@ double cancelOnce(benchmark::State& state, int paceBaud, bool silent) {
   config.paceBaud = paceBaud;
   if (silent) config.faults.push_back(controller::Fault::noReply("store.line"));
   controller::VirtualController ctrl(config);
-  std::string error;
-  if (!ctrl.start(&error)) {
-    state.SkipWithError(error.c_str());
-    return 0;
-  }
+  if (!bench::startOrSkip(state, ctrl)) return 0;
   QuietOperator op;
   for (int i = 0; i < 2000; ++i) op.editor.push_back("G01 X" + std::to_string(i % 100));
-  MessageCatalog catalog;
-  MessageLog log(catalog, op);
-  TComm comm;
-  const std::string path = ctrl.devicePath();
-  comm.SetPathResolver([path](const std::string&) { return path; });
-  LinkSettings settings;
-  settings.transitMode = 1;
-  settings.baudSelector = 5;
+  LinkSettings settings = bench::pacedSettings();
   settings.reconnectDelayMs = 0;
   settings.timeoutMs = 10000;
-  Link link(comm, settings, log);
-  nc::ProgramTransfer transfer(link, log);
+  bench::LinkRig rig(op, ctrl.devicePath(), settings);
+  nc::ProgramTransfer transfer(rig.link, rig.log);
   nc::ProgramPage page;
   page.slot = 42;
   page.progName = "BENCH";
@@ -78,8 +52,8 @@ double cancelOnce(benchmark::State& state, int paceBaud, bool silent) {
     ctrl.waitForFrames(frame, 60000);
     if (silent) std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto requested = Clock::now();
-    link.requestCancel();
-    while (comm.Enabled() && Clock::now() - requested < std::chrono::seconds(20))
+    rig.link.requestCancel();
+    while (rig.comm.Enabled() && Clock::now() - requested < std::chrono::seconds(20))
       std::this_thread::sleep_for(std::chrono::microseconds(50));
     ms = std::chrono::duration<double, std::milli>(Clock::now() - requested).count();
   });

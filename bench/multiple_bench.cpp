@@ -16,31 +16,18 @@
 #include <thread>
 #include <vector>
 
+#include "BenchRig.h"
 #include "controller/VirtualController.h"
 #include "link/AutoDetect.h"
 #include "link/Frames.h"
 #include "link/Link.h"
 #include "nc/MultipleTransfer.h"
-#include "ui/Operator.h"
 
 namespace {
 
 using namespace zar;
+using bench::QuietOperator;
 using Clock = std::chrono::steady_clock;
-
-class QuietOperator : public Operator {
- public:
-  std::vector<std::string> editor;
-  std::atomic<bool> closed{false};
-  Page currentPage() const override { return Page::Program; }
-  void appendMessage(Page, std::string_view) override {}
-  int showCatalogDialog(std::string_view, DialogType, const std::vector<ButtonKind>&, int) override { return mrOk; }
-  void beep() override {}
-  void processEvents() override {}
-  std::vector<std::string> editorLines(Page) const override { return editor; }
-  void setEditorLines(Page, const std::vector<std::string>& lines) override { editor = lines; }
-  void appendEditorLine(Page, std::string_view line) override { editor.emplace_back(line); }
-};
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -69,22 +56,10 @@ void BM_PacedRead68Slots(benchmark::State& state) {
     std::atomic<size_t> bytes{0};
     config.monitor = [&bytes](const controller::TrafficEntry& e) { bytes += e.bytes.size(); };
     std::unique_ptr<controller::VirtualController> ctrl(filledController(config, lines));
-    std::string error;
-    if (!ctrl->start(&error)) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
+    if (!bench::startOrSkip(state, *ctrl)) return;
     QuietOperator op;
-    MessageCatalog catalog;
-    MessageLog log(catalog, op);
-    TComm comm;
-    const std::string path = ctrl->devicePath();
-    comm.SetPathResolver([path](const std::string&) { return path; });
-    LinkSettings settings;
-    settings.transitMode = 1;
-    settings.baudSelector = 5;
-    Link link(comm, settings, log);
-    nc::MultipleTransfer run(link, log);
+    bench::LinkRig rig(op, ctrl->devicePath(), bench::pacedSettings());
+    nc::MultipleTransfer run(rig.link, rig.log);
     nc::SlotSelection all;
     all.fill(true);
     nc::ProgramPage page;
@@ -114,21 +89,12 @@ void BM_CancelMultipleRead(benchmark::State& state) {
     config.trafficLimit = 0;
     if (silent) config.faults.push_back(controller::Fault::delay("list.line:40", 3000));
     std::unique_ptr<controller::VirtualController> ctrl(filledController(config, 200));
-    std::string error;
-    if (!ctrl->start(&error)) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
+    if (!bench::startOrSkip(state, *ctrl)) return;
     QuietOperator op;
-    MessageCatalog catalog;
-    MessageLog log(catalog, op);
-    TComm comm;
-    const std::string path = ctrl->devicePath();
-    comm.SetPathResolver([path](const std::string&) { return path; });
     LinkSettings settings;
     settings.transitMode = 1;
-    Link link(comm, settings, log);
-    nc::MultipleTransfer run(link, log);
+    bench::LinkRig rig(op, ctrl->devicePath(), settings);
+    nc::MultipleTransfer run(rig.link, rig.log);
     nc::SlotSelection all;
     all.fill(true);
     nc::ProgramPage page;
@@ -140,8 +106,8 @@ void BM_CancelMultipleRead(benchmark::State& state) {
       ctrl->waitForFrames(silent ? 44 : 60, 5000);
       if (silent) std::this_thread::sleep_for(std::chrono::milliseconds(100));
       requested = Clock::now();
-      link.requestCancel();
-      while (!done && comm.Enabled()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      rig.link.requestCancel();
+      while (!done && rig.comm.Enabled()) std::this_thread::sleep_for(std::chrono::microseconds(200));
       closed = Clock::now();
     });
     run.readSlots(all, "C", dir, page);
@@ -183,15 +149,12 @@ void BM_PortSearch8Ports(benchmark::State& state) {
       ports.push_back({i, silentPorts.back()->devicePath()});
     }
     QuietOperator op;
-    MessageCatalog catalog;
-    MessageLog log(catalog, op);
-    TComm comm;
     LinkSettings settings;
     settings.transitMode = 1;
-    Link link(comm, settings, log);
+    bench::LinkRig rig(op, "", settings);
     DetectIdentity id;
     const auto start = Clock::now();
-    const DetectReport r = AutoDetect(link, log).run(ports, id);
+    const DetectReport r = AutoDetect(rig.link, rig.log).run(ports, id);
     const double took = seconds(Clock::now() - start);
     state.SetIterationTime(took);
     state.counters["search_s"] = took;

@@ -8,29 +8,16 @@
 #include <chrono>
 #include <vector>
 
+#include "BenchRig.h"
 #include "controller/VirtualController.h"
 #include "link/Link.h"
 #include "param/ParameterTransfer.h"
-#include "ui/Operator.h"
 
 namespace {
 
 using namespace zar;
+using bench::QuietOperator;
 using Clock = std::chrono::steady_clock;
-
-// Keeps the editor, drops message lines.
-class QuietOperator : public Operator {
- public:
-  std::vector<std::string> editor;
-  Page currentPage() const override { return Page::Parameter; }
-  void appendMessage(Page, std::string_view) override {}
-  int showCatalogDialog(std::string_view, DialogType, const std::vector<ButtonKind>&, int) override { return mrOk; }
-  void beep() override {}
-  void processEvents() override {}
-  std::vector<std::string> editorLines(Page) const override { return editor; }
-  void setEditorLines(Page, const std::vector<std::string>& lines) override { editor = lines; }
-  void appendEditorLine(Page, std::string_view line) override { editor.emplace_back(line); }
-};
 
 constexpr int kParameters = 2000;
 
@@ -43,22 +30,10 @@ void receiveOnce(benchmark::State& state, int paceBaud) {
     ctrl.setParameter(1000 + n, n * 7 - 5000);
     checked.push_back({"Parameter " + std::to_string(n), 1000 + n});
   }
-  std::string error;
-  if (!ctrl.start(&error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  QuietOperator op;
-  MessageCatalog catalog;
-  MessageLog log(catalog, op);
-  TComm comm;
-  const std::string path = ctrl.devicePath();
-  comm.SetPathResolver([path](const std::string&) { return path; });
-  LinkSettings settings;
-  settings.transitMode = 1;
-  settings.baudSelector = 5;
-  Link link(comm, settings, log);
-  param::ParameterTransfer transfer(link, log, 0);
+  if (!bench::startOrSkip(state, ctrl)) return;
+  QuietOperator op(Page::Parameter);
+  bench::LinkRig rig(op, ctrl.devicePath(), bench::pacedSettings());
+  param::ParameterTransfer transfer(rig.link, rig.log, 0);
 
   const auto start = Clock::now();
   const DialogueOutcome outcome = transfer.ParRcvBtnClick(checked);
@@ -67,10 +42,7 @@ void receiveOnce(benchmark::State& state, int paceBaud) {
     state.SkipWithError("the receive did not complete");
   state.SetIterationTime(took);
 
-  size_t bytes = 0;
-  for (const auto& e : ctrl.traffic())
-    if (e.kind == controller::TrafficEntry::Kind::In || e.kind == controller::TrafficEntry::Kind::Out)
-      bytes += e.bytes.size();
+  const size_t bytes = bench::lineBytes(ctrl);
   state.counters["receive_s"] = took;
   state.counters["bytes"] = static_cast<double>(bytes);
   state.counters["parameters_per_s"] = kParameters / took;

@@ -16,28 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "BenchRig.h"
 #include "controller/VirtualController.h"
 #include "link/Link.h"
 #include "plc/PlcTransfer.h"
-#include "ui/Operator.h"
 
 namespace {
 
 using namespace zar;
+using bench::QuietOperator;
 using Clock = std::chrono::steady_clock;
-
-class QuietOperator : public Operator {
- public:
-  std::vector<std::string> editor;
-  Page currentPage() const override { return Page::Plc; }
-  void appendMessage(Page, std::string_view) override {}
-  int showCatalogDialog(std::string_view, DialogType, const std::vector<ButtonKind>&, int) override { return mrOk; }
-  void beep() override {}
-  void processEvents() override {}
-  std::vector<std::string> editorLines(Page) const override { return editor; }
-  void setEditorLines(Page, const std::vector<std::string>& lines) override { editor = lines; }
-  void appendEditorLine(Page, std::string_view line) override { editor.emplace_back(line); }
-};
 
 int instructions() {
   const char* n = std::getenv("ZAR_PLC_BENCH_INSTRUCTIONS");
@@ -56,29 +44,18 @@ void transferOnce(benchmark::State& state, bool send) {
   constexpr int kBaud = 19200;
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zar_plc_transfer_bench";
   std::filesystem::create_directories(dir);
-  QuietOperator op;
+  QuietOperator op(Page::Plc);
   for (int i = 0; i < instructions(); ++i) op.editor.push_back(i % 2 ? "OUT 0500" : "LD 0000");
-  MessageCatalog catalog;
-  MessageLog log(catalog, op);
   plc::PlcWorkspace workspace;
 
   controller::ControllerConfig config;
   config.paceBaud = kBaud;
   controller::VirtualController ctrl(config);
-  std::string error;
-  if (!ctrl.start(&error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  TComm comm;
-  const std::string path = ctrl.devicePath();
-  comm.SetPathResolver([path](const std::string&) { return path; });
-  LinkSettings settings;
-  settings.transitMode = 1;
-  settings.baudSelector = 5;
+  if (!bench::startOrSkip(state, ctrl)) return;
+  LinkSettings settings = bench::pacedSettings();
   settings.timeoutMs = 2000;
-  Link link(comm, settings, log);
-  plc::PlcTransfer transfer(link, log, 0, workspace);
+  bench::LinkRig rig(op, ctrl.devicePath(), settings);
+  plc::PlcTransfer transfer(rig.link, rig.log, 0, workspace);
   const std::string source = (dir / "bench.pmc").string();
 
   if (!send) {
@@ -105,10 +82,7 @@ void transferOnce(benchmark::State& state, bool send) {
   if (outcome != DialogueOutcome::Done) state.SkipWithError("the transfer did not complete");
   state.SetIterationTime(took);
 
-  size_t bytes = 0;
-  for (const auto& e : ctrl.traffic())
-    if (e.kind == controller::TrafficEntry::Kind::In || e.kind == controller::TrafficEntry::Kind::Out)
-      bytes += e.bytes.size();
+  const size_t bytes = bench::lineBytes(ctrl);
   const double wire = static_cast<double>(bytes) * 10.0 / kBaud;
   state.counters["seconds"] = took;
   state.counters["bytes"] = static_cast<double>(bytes);

@@ -13,31 +13,16 @@
 #include <chrono>
 #include <vector>
 
+#include "BenchRig.h"
 #include "controller/VirtualController.h"
 #include "link/Link.h"
 #include "nc/ProgramTransfer.h"
-#include "ui/Operator.h"
 
 namespace {
 
 using namespace zar;
+using bench::QuietOperator;
 using Clock = std::chrono::steady_clock;
-
-// Answers every confirmation with OK, keeps the editor, drops message lines.
-class QuietOperator : public Operator {
- public:
-  std::vector<std::string> editor;
-  Page currentPage() const override { return Page::Program; }
-  void appendMessage(Page, std::string_view) override {}
-  int showCatalogDialog(std::string_view, DialogType, const std::vector<ButtonKind>&, int) override { return mrOk; }
-  void beep() override {}
-  void processEvents() override {}
-  std::vector<std::string> editorLines(Page) const override { return editor; }
-  void setEditorLines(Page, const std::vector<std::string>& lines) override { editor = lines; }
-  void appendEditorLine(Page, std::string_view line) override { editor.emplace_back(line); }
-  size_t editorLineCount(Page) const override { return editor.size(); }
-  std::string editorLine(Page, size_t i) const override { return i < editor.size() ? editor[i] : std::string(); }
-};
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -47,24 +32,13 @@ void sendOnce(benchmark::State& state, int paceBaud, int reconnectDelayMs) {
   controller::ControllerConfig config;
   config.paceBaud = paceBaud;
   controller::VirtualController ctrl(config);
-  std::string error;
-  if (!ctrl.start(&error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
+  if (!bench::startOrSkip(state, ctrl)) return;
   QuietOperator op;
   for (int i = 0; i < 2000; ++i) op.editor.push_back("G01 X" + std::to_string(i % 100));
-  MessageCatalog catalog;
-  MessageLog log(catalog, op);
-  TComm comm;
-  const std::string path = ctrl.devicePath();
-  comm.SetPathResolver([path](const std::string&) { return path; });
-  LinkSettings settings;
-  settings.transitMode = 1;
-  settings.baudSelector = 5;
+  LinkSettings settings = bench::pacedSettings();
   settings.reconnectDelayMs = reconnectDelayMs;
-  Link link(comm, settings, log);
-  nc::ProgramTransfer transfer(link, log);
+  bench::LinkRig rig(op, ctrl.devicePath(), settings);
+  nc::ProgramTransfer transfer(rig.link, rig.log);
   nc::ProgramPage page;
   page.slot = 42;
   page.progName = "BENCH";
@@ -137,20 +111,15 @@ void BM_SilentControllerCpu(benchmark::State& state) {
     return;
   }
   QuietOperator op;
-  MessageCatalog catalog;
-  MessageLog log(catalog, op);
-  TComm comm;
-  const std::string path = name;
-  comm.SetPathResolver([path](const std::string&) { return path; });
   LinkSettings settings;
   settings.timeoutMs = 10000;
   settings.transitMode = 1;
-  Link link(comm, settings, log);
+  bench::LinkRig rig(op, name, settings);
   for (auto _ : state) {
-    link.ConnectRS232(0);
+    rig.link.ConnectRS232(0);
     const double cpu0 = cpuSeconds();
     const auto start = Clock::now();
-    link.ReceiveFromZAR(Link::kReplyLimit, 1);
+    rig.link.ReceiveFromZAR(Link::kReplyLimit, 1);
     const double wall = seconds(Clock::now() - start);
     const double cpu = cpuSeconds() - cpu0;
     state.SetIterationTime(wall);
@@ -158,7 +127,7 @@ void BM_SilentControllerCpu(benchmark::State& state) {
     state.counters["cpu_s"] = cpu;
     state.counters["cpu_percent"] = 100.0 * cpu / wall;
   }
-  comm.Close();
+  rig.comm.Close();
   ::close(slave);
   ::close(master);
 }

@@ -29,6 +29,7 @@
 
 #include "app/MainForm.h"
 #include "support/ModalDriver.h"
+#include "support/PageWindowTest.h"
 #include "ui/OpenFileForm.h"
 #include "ui/SaveFileForm.h"
 
@@ -40,37 +41,16 @@ namespace {
 using controller::Fault;
 using controller::Program;
 
-class ProgramPageTest : public ::testing::Test {
+class ProgramPageTest : public test::PageWindowTest {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("zar_progpage_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::copy_file(fs::path(ZAR_DATA_DIR) / "Message.E", dir / "Message.E");
-    ASSERT_TRUE(ctrl.start());
-    form = std::make_unique<TMainForm>(MainFormOptions{dir.string(), 1, {}});
-    form->portDirectory().overrideDevice(2, ctrl.devicePath());
-    form->COM_Select->setCurrentIndex(1);
-    Settings& s = form->settings();
-    s.timeOut = 200;
-    s.transitMode = 1;
-    s.byteDelay = 0;
-    s.reconnectDelay = 5;
+    ASSERT_NO_FATAL_FAILURE(openWindow("progpage", [](const std::string& name) { return name == "Message.E"; }, 200));
+    form->settings().reconnectDelay = 5;
     form->setDialogAnswerer([this](std::string_view text, DialogType, const std::vector<ButtonKind>& buttons, int) {
       questions.emplace_back(text);
       buttonsEnabledInDialogue.push_back(anyTransferButtonEnabled());
-      // Yes/No: the window's own questions (discard edits, replace a file, stop and exit).
-      if (!buttons.empty() && buttons.front() == ButtonKind::Yes) {
-        windowQuestions.emplace_back(text);
-        return yesNoAnswer;
-      }
-      return answer;
+      return windowQuestion(text, buttons).value_or(answer);
     });
-  }
-  void TearDown() override {
-    form.reset();
-    ctrl.stop();
-    fs::remove_all(dir);
   }
 
   bool anyTransferButtonEnabled() const {
@@ -79,16 +59,10 @@ class ProgramPageTest : public ::testing::Test {
     return false;
   }
   QString messages() const { return form->MsgMemo->toPlainText(); }
-  QString text(int id) const { return form->toQt(form->GetMessageText(id)); }
 
-  fs::path dir;
-  controller::VirtualController ctrl;
-  std::unique_ptr<TMainForm> form;
   std::vector<std::string> questions;
   std::vector<bool> buttonsEnabledInDialogue;
-  std::vector<std::string> windowQuestions;
   int answer = mrOk;
-  int yesNoAnswer = mrYes;
 };
 
 TEST_F(ProgramPageTest, SendReceiveDeleteThroughTheButtons) {

@@ -32,6 +32,7 @@
 #include "app/MainForm.h"
 #include "param/ParameterTables.h"
 #include "support/ModalDriver.h"
+#include "support/PageWindowTest.h"
 #include "ui/OpenFileForm.h"
 #include "ui/SaveFileForm.h"
 
@@ -40,49 +41,20 @@ namespace fs = std::filesystem;
 namespace zar {
 namespace {
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class ParameterPageTest : public ::testing::Test {
+class ParameterPageTest : public test::PageWindowTest {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("zar_parpage_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    for (const auto& e : fs::directory_iterator(ZAR_DATA_DIR)) {
-      const std::string name = e.path().filename().string();
-      if (name.starts_with("Message.") || name.find("Par") != std::string::npos ||
-          name.find("Add") != std::string::npos)
-        fs::copy_file(e.path(), dir / name);
-    }
-    ASSERT_TRUE(ctrl.start());
-    form = std::make_unique<TMainForm>(MainFormOptions{dir.string(), 1, {}});
-    form->portDirectory().overrideDevice(2, ctrl.devicePath());
-    form->COM_Select->setCurrentIndex(1);
-    Settings& s = form->settings();
-    s.timeOut = 200;
-    s.transitMode = 1;
-    s.byteDelay = 0;
+    ASSERT_NO_FATAL_FAILURE(openWindow("parpage", [](const std::string& name) {
+      return name.starts_with("Message.") || name.find("Par") != std::string::npos ||
+             name.find("Add") != std::string::npos;
+    }, 200));
     form->setDialogAnswerer([this](std::string_view text, DialogType, const std::vector<ButtonKind>& buttons, int) {
-      // Yes/No: the window's own questions (drop edited text, replace a file).
-      if (!buttons.empty() && buttons.front() == ButtonKind::Yes) {
-        windowQuestions.emplace_back(text);
-        return yesNoAnswer;
-      }
+      if (const auto yesNo = windowQuestion(text, buttons)) return *yesNo;
       questions.emplace_back(text);
       if (duringQuestion) duringQuestion();
       return answer;
     });
     form->fileChoice().Directory = dir.string();
-  }
-  void TearDown() override {
-    form.reset();
-    ctrl.stop();
-    fs::remove_all(dir);
   }
 
   // The list the core builds for a model and version from the same files.
@@ -120,16 +92,10 @@ class ParameterPageTest : public ::testing::Test {
     QApplication::processEvents();
   }
   QString messages() const { return form->ParMsgMemo->toPlainText(); }
-  QString text(int id) const { return form->toQt(form->GetMessageText(id)); }
 
-  fs::path dir;
-  controller::VirtualController ctrl;
-  std::unique_ptr<TMainForm> form;
   std::vector<std::string> questions;
   std::function<void()> duringQuestion;
   int answer = mrOk;
-  std::vector<std::string> windowQuestions;
-  int yesNoAnswer = mrYes;
 };
 
 TEST_F(ParameterPageTest, ListFollowsTheButtonsThatTakeTheFocus) {

@@ -27,6 +27,7 @@
 #include "app/MainForm.h"
 #include "app/QtProgressStrip.h"
 #include "support/ModalDriver.h"
+#include "support/PageWindowTest.h"
 #include "ui/OpenFileForm.h"
 #include "ui/SaveFileForm.h"
 
@@ -35,48 +36,20 @@ namespace fs = std::filesystem;
 namespace zar {
 namespace {
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class PlcPageTest : public ::testing::Test {
+class PlcPageTest : public test::PageWindowTest {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("zar_plcpage_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    for (const auto& e : fs::directory_iterator(ZAR_DATA_DIR))
-      if (e.path().filename().string().starts_with("Message.")) fs::copy_file(e.path(), dir / e.path().filename());
-    ASSERT_TRUE(ctrl.start());
-    form = std::make_unique<TMainForm>(MainFormOptions{dir.string(), 1, {}});
-    form->portDirectory().overrideDevice(2, ctrl.devicePath());
-    form->COM_Select->setCurrentIndex(1);
-    Settings& s = form->settings();
-    s.timeOut = 300;
-    s.transitMode = 1;
-    s.byteDelay = 0;
-    s.plcTransitDelay = 0;
+    ASSERT_NO_FATAL_FAILURE(
+        openWindow("plcpage", [](const std::string& name) { return name.starts_with("Message."); }, 300));
+    form->settings().plcTransitDelay = 0;
     form->setDialogAnswerer([this](std::string_view text, DialogType, const std::vector<ButtonKind>& buttons, int) {
-      if (!buttons.empty() && buttons.front() == ButtonKind::Yes) {
-        windowQuestions.emplace_back(text);
-        return yesNoAnswer;
-      }
-      return static_cast<int>(mrOk);
+      return windowQuestion(text, buttons).value_or(mrOk);
     });
     form->fileChoice().Directory = dir.string();
     form->PageControl->setCurrentIndex(2);
   }
-  void TearDown() override {
-    form.reset();
-    ctrl.stop();
-    fs::remove_all(dir);
-  }
 
   QString messages() const { return form->PLMMsgMemo->toPlainText(); }
-  QString text(int id) const { return form->toQt(form->GetMessageText(id)); }
   void open(const QString& name) {
     test::whenModalShown([name](QWidget* modal) {
       auto* chooser = qobject_cast<TOpenFileForm*>(modal);
@@ -95,12 +68,6 @@ class PlcPageTest : public ::testing::Test {
     });
     form->WritePLMBtn->click();
   }
-
-  fs::path dir;
-  controller::VirtualController ctrl;
-  std::unique_ptr<TMainForm> form;
-  std::vector<std::string> windowQuestions;
-  int yesNoAnswer = mrYes;
 };
 
 TEST_F(PlcPageTest, LoadSaveAndAnOverlongLineRefused) {
