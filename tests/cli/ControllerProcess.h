@@ -6,7 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zar::test {
@@ -47,5 +52,33 @@ class ControllerProcess {
   pid_t pid_ = -1;
   std::string device_;
 };
+
+// Runs `zarctl ARGS` in `dir` (standard output and error in stdout.txt and
+// stderr.txt there, no terminal) and sends it SIGINT as Ctrl-C would, once
+// its standard error shows `marker` and a little later, so the signal finds
+// the dialogue under way however slowly the machine started the process.
+// Returns the exit code (-1 when it did not exit normally).
+inline int interruptOnceShown(const std::filesystem::path& dir, const std::string& args, const std::string& marker) {
+  using namespace std::chrono_literals;
+  const std::string cmd =
+      "cd '" + dir.string() + "' && exec '" ZARCTL_PATH "' " + args + " </dev/null >stdout.txt 2>stderr.txt";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto shows = [&] {
+    std::ifstream in(dir / "stderr.txt", std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return text.find(marker) != std::string::npos;
+  };
+  const auto end = std::chrono::steady_clock::now() + 10s;
+  while (!shows() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(300ms);  // well into the wait that follows
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace zar::test

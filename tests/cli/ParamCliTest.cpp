@@ -256,12 +256,11 @@ TEST_F(ParamTransferCliTest, FailuresWriteNothingAndSayWhy) {
 TEST_F(ParamTransferCliTest, CtrlCCancelsAndWritesNothing) {
   test::ControllerProcess ctrl({"--fault", "param.value:2:delay=5000"});
   write("out.par", "old\r\n");
-  // SIGINT a second into the wait for the second value.
-  const std::string cmd = "cd '" + dir.string() + "' && timeout --preserve-status -s INT 1 '" ZARCTL_PATH
-                          "' param receive --params 1,2,3 -o out.par --port " + ctrl.device() +
-                          " --timeout 8000 --transit-mode 1 </dev/null >stdout.txt 2>stderr.txt";
-  const int status = std::system(cmd.c_str());
-  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 130);
+  // SIGINT in the wait for the second value.
+  const int code = test::interruptOnceShown(
+      dir, "param receive --params 1,2,3 -o out.par --port " + ctrl.device() + " --timeout 8000 --transit-mode 1",
+      "Receiving parameters");
+  EXPECT_EQ(code, 130);
   EXPECT_EQ(readFile(dir / "out.par"), "old\r\n");
   EXPECT_TRUE(has(readFile(dir / "stderr.txt"),
                   "zarctl param receive: cancelled; the port is closed, nothing was written (1 of 3 parameters "

@@ -122,11 +122,10 @@ TEST_F(PlcTransferCli, SendRefusesWhatCannotGoAndSaysWhy) {
 TEST_F(PlcTransferCli, CtrlCCancelsAReceiveAndWritesNothing) {
   test::ControllerProcess ctrl({"--samples", "--fault", "plc.record:2:delay=5000"});
   write("out.pmc", "old\r\n");
-  const std::string cmd = "cd '" + dir.string() + "' && timeout --preserve-status -s INT 1 '" ZARCTL_PATH
-                          "' plc receive -o out.pmc --port " + ctrl.device() +
-                          " --timeout 8000 --transit-mode 1 </dev/null >stdout.txt 2>stderr.txt";
-  const int status = std::system(cmd.c_str());
-  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 130);
+  const int code = test::interruptOnceShown(
+      dir, "plc receive -o out.pmc --port " + ctrl.device() + " --timeout 8000 --transit-mode 1",
+      "Receiving PLC records");
+  EXPECT_EQ(code, 130);
   EXPECT_EQ(readFile(dir / "out.pmc"), "old\r\n");
   EXPECT_TRUE(has(readFile(dir / "stderr.txt"), "cancelled; the port is closed, nothing was written"));
 }

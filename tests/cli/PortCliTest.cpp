@@ -154,19 +154,9 @@ TEST_F(PortCli, MultiFaultsEndWithTheirCodesAndLeaveEarlierBackupsAlone) {
 
 TEST_F(PortCli, CtrlCEndsAMultiReadCleanly) {
   ControllerProcess ctrl({"--samples", "--fault", "list.line:2:delay=3000"});
-  const std::string cmd = "cd '" + dir.string() + "' && exec '" ZARCTL_PATH "' multi read 1,2 --dir out --port " +
-                          ctrl.device() + " --timeout 5000 --transit-mode 1 </dev/null >stdout.txt 2>stderr.txt";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
-  ::kill(pid, SIGINT);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 130) << readFile(dir / "stderr.txt");
+  const int code = test::interruptOnceShown(
+      dir, "multi read 1,2 --dir out --port " + ctrl.device() + " --timeout 5000 --transit-mode 1", "Communicating");
+  EXPECT_EQ(code, 130) << readFile(dir / "stderr.txt");
   EXPECT_FALSE(fs::exists(dir / "out" / "L01.NC"));
 }
 
