@@ -24,4 +24,16 @@ bool TextPieceReader::next(size_t bound, std::string& piece) {
   return true;
 }
 
+std::string joinLinesCrLf(const std::vector<std::string>& lines) {
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
 }  // namespace zar

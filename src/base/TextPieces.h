@@ -4,6 +4,7 @@
 
 #include <istream>
 #include <string>
+#include <vector>
 
 namespace zar {
 
@@ -21,5 +22,8 @@ class TextPieceReader {
  private:
   std::istream& in_;
 };
+
+// The lines as a text file holds them: each one followed by CR LF.
+std::string joinLinesCrLf(const std::vector<std::string>& lines);
 
 }  // namespace zar

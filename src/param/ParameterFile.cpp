@@ -57,15 +57,7 @@ bool readParameterFile(const std::string& path, std::vector<std::string>& lines,
 }
 
 std::string formatParameterFile(const std::vector<std::string>& lines) {
-  size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 2;
-  std::string content;
-  content.reserve(size);
-  for (const std::string& line : lines) {
-    content += line;
-    content += "\r\n";
-  }
-  return content;
+  return joinLinesCrLf(lines);
 }
 
 // ---------------------------------------------------------------- page handlers

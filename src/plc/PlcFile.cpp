@@ -2,6 +2,7 @@
 
 #include "base/InputFile.h"
 #include "base/SafeFile.h"
+#include "base/TextPieces.h"
 
 namespace zar::plc {
 
@@ -36,15 +37,7 @@ bool readPlcFile(const std::string& path, std::vector<std::string>& lines, std::
 }
 
 std::string formatPlcFile(const std::vector<std::string>& lines) {
-  size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 2;
-  std::string content;
-  content.reserve(size);
-  for (const std::string& line : lines) {
-    content += line;
-    content += "\r\n";
-  }
-  return content;
+  return joinLinesCrLf(lines);
 }
 
 // ---------------------------------------------------------------- page handlers

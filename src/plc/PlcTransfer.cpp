@@ -34,15 +34,7 @@ bool holdsSource(const std::string& path) {
 }  // namespace
 
 std::string PlcTransfer::imageText(const std::vector<std::string>& records) {
-  std::size_t size = 0;
-  for (const std::string& r : records) size += r.size() + 2;
-  std::string text;
-  text.reserve(size);
-  for (const std::string& r : records) {
-    text += r;
-    text += "\r\n";
-  }
-  return text;
+  return joinLinesCrLf(records);
 }
 
 // ---------------------------------------------------------------- send
